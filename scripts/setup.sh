@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev libsdl2-image-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth x11-utils
 )
 
