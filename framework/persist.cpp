@@ -1,0 +1,227 @@
+// persist.cpp -- stored values, tagged sections, the tag table and the stored-object reader
+#include "framework/persist.h"
+
+#include <cstdio>
+#include <cstring>
+
+TVokTagTable vokTagTable;
+
+// Nesting depth of the LoadObject calls in progress.
+static int vokLoadDepth = 0;
+
+void InitSection(TVokSection* section) {
+    section->start = 0;
+    section->end = 0;
+    section->name = nullptr;
+}
+
+void FreeSection(TVokSection* section) {
+    delete[] section->name;
+    section->name = nullptr;
+}
+
+// ---- stored values --------------------------------------------------------------
+
+void WriteInt32(TVokStream* stream, int32_t value) {
+    uint32_t bits = static_cast<uint32_t>(value);
+    unsigned char bytes[4] = {static_cast<unsigned char>(bits), static_cast<unsigned char>(bits >> 8),
+                              static_cast<unsigned char>(bits >> 16), static_cast<unsigned char>(bits >> 24)};
+    stream->Write(bytes, 4);
+}
+
+void WriteUInt16(TVokStream* stream, uint16_t value) {
+    unsigned char bytes[2] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8)};
+    stream->Write(bytes, 2);
+}
+
+bool ReadInt32(TVokStream* stream, int32_t* value) {
+    unsigned char bytes[4];
+    *value = 0;
+    if (stream->Read(bytes, 4) != 1) return false;
+    uint32_t bits = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                    static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    *value = static_cast<int32_t>(bits);
+    return true;
+}
+
+bool ReadUInt16(TVokStream* stream, uint16_t* value) {
+    unsigned char bytes[2];
+    *value = 0;
+    if (stream->Read(bytes, 2) != 1) return false;
+    *value = static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
+    return true;
+}
+
+int32_t StreamRemaining(TVokStream* stream) {
+    int32_t position = stream->Tell();
+    int32_t size = stream->Size();
+    if (position < 0 || size <= position) return 0;
+    return size - position;
+}
+
+void WriteString(TVokStream* stream, const char* text) {
+    if (!text) {
+        WriteInt32(stream, 1);
+        unsigned char zero = 0;
+        stream->Write(&zero, 1);
+        return;
+    }
+    int32_t length = static_cast<int32_t>(std::strlen(text));
+    WriteInt32(stream, length);
+    if (length > 0) stream->Write(text, static_cast<uint32_t>(length));
+}
+
+// The stored length is checked against what the stream still holds, so a
+// damaged length can neither allocate without bound nor read past the end.
+char* ReadString(TVokStream* stream) {
+    int32_t length;
+    if (!ReadInt32(stream, &length)) return nullptr;
+    if (length < 0 || length > StreamRemaining(stream)) return nullptr;
+    char* text = new char[static_cast<size_t>(length) + 1];
+    if (length > 0 && stream->Read(text, static_cast<uint32_t>(length)) != 1) {
+        delete[] text;
+        return nullptr;
+    }
+    text[length] = '\0';
+    return text;
+}
+
+void WriteFloat(TVokStream* stream, float value) {
+    char buffer[256];
+    std::snprintf(buffer, sizeof buffer, "%f", static_cast<double>(value));
+    WriteString(stream, buffer);
+}
+
+float ReadFloat(TVokStream* stream) {
+    char* text = ReadString(stream);
+    float value = 0.0f;
+    if (text && std::sscanf(text, "%f", &value) != 1) value = 0.0f;
+    delete[] text;
+    return value;
+}
+
+// ---- sections -------------------------------------------------------------------
+
+// Writes start, end, the name and its zero byte.
+static void WriteSectionHeader(TVokStream* stream, const TVokSection* section) {
+    WriteInt32(stream, section->start);
+    WriteInt32(stream, section->end);
+    const char* name = section->name ? section->name : "";
+    stream->Write(name, static_cast<uint32_t>(std::strlen(name) + 1));
+}
+
+void BeginSection(TVokStream* stream, TVokSection* section, const char* name) {
+    delete[] section->name;
+    section->name = VokCopyString(name ? name : "");
+    section->start = stream->Tell();
+    WriteSectionHeader(stream, section);
+}
+
+void EndSection(TVokStream* stream, TVokSection* section) {
+    section->end = stream->Tell();
+    stream->Seek(section->start);
+    WriteSectionHeader(stream, section);
+    stream->Seek(section->end);
+}
+
+bool ReadSectionHeader(TVokStream* stream, TVokSection* section) {
+    delete[] section->name;
+    section->name = nullptr;
+    if (!ReadInt32(stream, &section->start) || !ReadInt32(stream, &section->end)) return false;
+    char buffer[VOK_MAX_SECTION_NAME + 1];
+    int length = 0;
+    for (;;) {
+        char c;
+        if (stream->Read(&c, 1) != 1) return false;
+        if (c == '\0') break;
+        if (length == VOK_MAX_SECTION_NAME) return false;
+        buffer[length++] = c;
+    }
+    buffer[length] = '\0';
+    section->name = VokCopyString(buffer);
+    return true;
+}
+
+bool ReadSections(TVokLSObj* object, TVokStream* stream) {
+    TVokSection section;
+    InitSection(&section);
+    bool complete = false;
+    for (;;) {
+        if (!ReadSectionHeader(stream, &section)) break;
+        if (std::strcmp(section.name, VOK_END_SECTION_NAME) == 0) {
+            complete = true;
+            break;
+        }
+        // Each section must end at or after its payload's start and inside the
+        // stream: the position then only moves forwards and the loop ends.
+        int32_t payload = stream->Tell();
+        if (payload < 0 || section.end < payload || section.end > stream->Size()) break;
+        if (TVokSectionReaderEntry* entry = FindSectionReader(section.name)) entry->reader(stream, object);
+        if (stream->Seek(section.end) != 0) break;
+    }
+    FreeSection(&section);
+    return complete;
+}
+
+TVokLSObj* LoadObject(TVokStream* stream) {
+    if (!stream || vokLoadDepth >= VOK_MAX_LOAD_DEPTH) return nullptr;
+    int32_t length;
+    if (!ReadInt32(stream, &length)) return nullptr;
+    if (length < 0 || length > VOK_MAX_CLASS_NAME) return nullptr;
+    char name[VOK_MAX_CLASS_NAME + 1];
+    if (length > 0 && stream->Read(name, static_cast<uint32_t>(length)) != 1) return nullptr;
+    name[length] = '\0';
+    TVokClassInfo* info = FindClass(name);
+    if (!info || !info->factory) return nullptr;
+    TVokLSObj* object = info->factory();
+    if (!object) return nullptr;
+    ++vokLoadDepth;
+    if (ReadSections(object, stream)) {
+        object->ReadBody(stream);
+    } else {
+        object->Release();
+        object = nullptr;
+    }
+    --vokLoadDepth;
+    return object;
+}
+
+// ---- tag table ------------------------------------------------------------------
+
+uint8_t SectionNameBucket(const char* name) {
+    unsigned sum = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) sum += *p;
+    return static_cast<uint8_t>(sum & 0xff);
+}
+
+TVokSectionReaderEntry* FindSectionReader(const char* name) {
+    if (!name) return nullptr;
+    TVokList& bucket = vokTagTable.buckets[SectionNameBucket(name)];
+    for (TVokListNode* node = bucket.First(); node != bucket.End(); node = node->next) {
+        TVokSectionReaderEntry* entry = static_cast<TVokSectionReaderEntry*>(node->data);
+        if (std::strcmp(entry->name, name) == 0) return entry;
+    }
+    return nullptr;
+}
+
+bool RegisterSectionReader(const char* name, TVokSectionReader reader) {
+    if (!name || !*name || !reader) return false;
+    if (TVokSectionReaderEntry* existing = FindSectionReader(name)) return existing->reader == reader;
+    TVokSectionReaderEntry* entry = new TVokSectionReaderEntry;
+    entry->name = VokCopyString(name);
+    entry->reader = reader;
+    vokTagTable.buckets[SectionNameBucket(name)].PushBack(entry);
+    return true;
+}
+
+void VokClearTagTable() {
+    for (TVokList& bucket : vokTagTable.buckets) {
+        for (TVokListNode* node = bucket.First(); node != bucket.End(); node = node->next) {
+            TVokSectionReaderEntry* entry = static_cast<TVokSectionReaderEntry*>(node->data);
+            delete[] entry->name;
+            delete entry;
+            node->data = nullptr;
+        }
+        bucket.ReturnNodesToPool();
+    }
+}

@@ -1,0 +1,1 @@
+// list_test.cpp -- placeholder

@@ -1,0 +1,1 @@
+// refobj_test.cpp -- placeholder

@@ -1,0 +1,1 @@
+// stream_test.cpp -- placeholder

@@ -1,0 +1,1 @@
+// tree_test.cpp -- placeholder
