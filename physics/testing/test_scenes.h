@@ -1,0 +1,45 @@
+// test_scenes.h -- generated collision worlds and the demonstration's bodies, for tests and cave-bench
+#pragma once
+
+#include "render/render_object.h"
+
+// Bowl: a height field over a 32 x 32 grid of 12-unit squares (2048 triangles, every edge longer than
+// 10 units) centred on (BOWL_CENTRE_X, BOWL_CENTRE_Z), rising from BOWL_BOTTOM_Y as a paraboloid with a
+// gentle ripple.
+constexpr int BOWL_CELLS = 32;
+constexpr float BOWL_SPACING = 12.0f;
+constexpr float BOWL_CENTRE_X = 0.0f;
+constexpr float BOWL_CENTRE_Z = 33.0f;
+constexpr float BOWL_BOTTOM_Y = 100.0f;
+constexpr float BOWL_HALF_WIDTH = 0.5f * BOWL_CELLS * BOWL_SPACING;  // 192 units
+constexpr int BOWL_TRIANGLES = 2 * BOWL_CELLS * BOWL_CELLS;
+
+// Fills object with the bowl (identity world matrix, no texture). Returns false if it cannot allocate.
+bool buildBowlMesh(RenderObject* object);
+
+// Height of the bowl's triangles at (x, z), as meshed; only meaningful inside the bowl's square.
+float bowlSurfaceHeight(float x, float z);
+
+// Cave: a closed tube of irregular rock around the demonstration's drop zone, with a floor, ledges and
+// spikes, made of about `triangles` triangles of mixed sizes in a deterministic shuffled order.
+// Returns false if it cannot allocate.
+bool buildCaveMesh(RenderObject* object, int triangles);
+
+// The demonstration's pseudo-random generator: s = s * 214013 + 2531011, result (s >> 16) & 0x7FFF.
+struct DemoRandom {
+    unsigned state = 1;  // starts at 1, never reseeded
+    int next();
+};
+
+// Creates the demonstration's 101 bodies in their starting places: body 0 (radius 2, mass 8) at
+// (0, 160, 0), then bodies 1..100 (radius 2, mass 4) at ((r2 & 15) / 32, 160 + 4j, 66 + (r1 & 15) / 32).
+// Returns the number created.
+int createDemoBodies(IDirectDrawSurface7** textureSlot);
+
+// Starts clean (render objects and physics reset), creates the 101 bodies, appends one more render
+// object filled by `fill` and registers it as the world mesh. Returns that mesh, or null on failure.
+RenderObject* setupDemoScene(bool (*fill)(RenderObject*));
+
+// setupDemoScene with the bowl, or with the 20,000-triangle cave.
+RenderObject* setupBowlScene();
+RenderObject* setupCaveScene();
