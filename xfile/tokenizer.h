@@ -1,0 +1,67 @@
+// tokenizer.h -- in-memory byte stream over a whole scene file, and the tokenizer that cuts it into tokens
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "framework/stream.h"
+
+// A token: a fresh NUL-terminated heap string owned by whoever took it. The empty
+// string means end of input.
+using TVokToken = std::unique_ptr<char[]>;
+
+// The framework has a growable memory stream of the same name for stored objects;
+// the scene reader's stream lives in its own inline namespace so that the two never
+// share a linker symbol. Code names it TVokMemoryStream as usual.
+inline namespace vok_scene_reader {
+
+// Byte stream over one owned buffer, filled from a file in a single read.
+// The buffer always carries one NUL byte after the `size` loaded bytes, so a token
+// scan stops at the end of the loaded bytes exactly as it stops at a NUL byte.
+class TVokMemoryStream : public TVokStream {
+public:
+    TVokMemoryStream();
+    ~TVokMemoryStream() override;
+    TVokMemoryStream(const TVokMemoryStream&) = delete;
+    TVokMemoryStream& operator=(const TVokMemoryStream&) = delete;
+
+    // Loads the whole file; false when it cannot be opened or is empty (buffer and
+    // position are then left as they were). An open failure is logged by the file stream.
+    bool LoadFile(const char* fileName);
+    // Takes a copy of `count` bytes as the loaded contents (what LoadFile does after
+    // its read); for building streams in memory. A count <= 0 loads nothing and gives false.
+    bool LoadBytes(const void* bytes, int32_t count);
+
+    int32_t Seek(int32_t offset) override;
+    int32_t Tell() override;
+    int32_t Read(void* destination, uint32_t count) override;
+    int32_t Write(const void* source, uint32_t count) override;
+    int32_t Size() override;
+
+    // Bytes left before the end of input (the first NUL byte or the end of the loaded
+    // bytes). Readers use it to limit counts taken from the file to what the input can hold.
+    int32_t Remaining() const;
+
+protected:
+    char* buffer;     // owned; size + 1 bytes (the last one NUL), null while nothing is loaded
+    int32_t position; // byte offset where the next read or token starts
+    int32_t size;     // number of loaded bytes
+    int32_t inputEnd; // offset of the first NUL byte, or size: where the input ends for tokens
+};
+
+// Memory stream that cuts its bytes into tokens.
+class TVokTokenizer : public TVokMemoryStream {
+public:
+    // Next token by the default rule (the one the scene reader uses); position moves past it.
+    TVokToken NextToken();
+    // Next token by the identifier rule; nothing in the reader uses it.
+    virtual TVokToken NextIdentifierToken();
+};
+
+} // namespace vok_scene_reader
+
+// Number conversions of the readers: the C library's "%f" and "%d" scans of the
+// token's leading number. When the token holds no number the value is left unchanged
+// (so the reader's scratch keeps the previous number) and false is returned.
+bool VokTokenToFloat(const char* token, float* value);
+bool VokTokenToInt(const char* token, int32_t* value);
