@@ -1,0 +1,71 @@
+// demo_drop_test.cpp -- the demonstration's 101 bodies dropped onto the generated bowl
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "physics/bodies.h"
+#include "physics/collision.h"
+#include "physics/simulation.h"
+#include "physics/testing/test_scenes.h"
+
+TEST(DemoDrop, StartingPlacesFollowTheGenerator) {
+    DemoRandom random;
+    EXPECT_EQ(random.next(), 41);
+    EXPECT_EQ(random.next(), 18467);
+    ASSERT_NE(setupBowlScene(), nullptr);
+    EXPECT_EQ(numBodies, 101);
+    EXPECT_EQ(renderObjectCount, 102);
+    EXPECT_EQ(worldMeshes[0], &renderObjects[101]);
+    EXPECT_EQ(worldTriangleCount(worldMeshes[0]), BOWL_TRIANGLES);
+    EXPECT_EQ(bodyPosition(0).y, 160.0f);
+    EXPECT_EQ(bodyMass[0], 8.0f);
+    EXPECT_EQ(bodyPosition(1).x, 0.09375f);
+    EXPECT_EQ(bodyPosition(1).y, 160.0f);
+    EXPECT_EQ(bodyPosition(1).z, 66.28125f);
+    EXPECT_EQ(bodyPosition(100).y, 556.0f);
+    EXPECT_EQ(bodyMass[100], 4.0f);
+    // Every edge of the bowl is longer than 10 units.
+    const RenderObject* bowl = worldMeshes[0];
+    float shortest = 1e9f;
+    for (int i = 0; i < bowl->vertexCount; ++i) {
+        const Vertex& a = bowl->vertices[i];
+        const Vertex& b = bowl->vertices[i % 3 == 2 ? i - 2 : i + 1];
+        shortest = std::fmin(shortest, std::sqrt((a.x - b.x) * (a.x - b.x) + (a.y - b.y) * (a.y - b.y) +
+                                                 (a.z - b.z) * (a.z - b.z)));
+    }
+    EXPECT_GT(shortest, 10.0f);
+}
+
+TEST(DemoDrop, HundredAndOneBodiesLandInTheBowl) {
+    ASSERT_NE(setupBowlScene(), nullptr);
+    bool touched[MAX_BODIES] = {};
+    for (int step = 0; step < 1200; ++step) {
+        stepSimulation(SIMULATION_DT);
+        for (int i = 0; i < numBodies; ++i) {
+            const Vector3 p = bodyPosition(i);
+            ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) << "body " << i;
+            // Inside the bowl's square and above its surface (centre never below the triangles).
+            ASSERT_LT(std::fabs(p.x - BOWL_CENTRE_X), BOWL_HALF_WIDTH) << "body " << i << " step " << step;
+            ASSERT_LT(std::fabs(p.z - BOWL_CENTRE_Z), BOWL_HALF_WIDTH) << "body " << i << " step " << step;
+            ASSERT_GT(p.y, bowlSurfaceHeight(p.x, p.z)) << "body " << i << " step " << step;
+            Vector3 contacts[MAX_WORLD_CONTACTS];
+            if (gatherWorldContacts(p, bodyRadius[i], contacts) > 0) touched[i] = true;
+        }
+    }
+    // Landed: at the end every body rests on the bowl or on another body, and none is still falling
+    // (free fall runs at 28.8 units/s); some still roll about the bottom.
+    for (int i = 0; i < numBodies; ++i) {
+        const Vector3 p = bodyPosition(i);
+        Vector3 contacts[MAX_WORLD_CONTACTS];
+        bool supported = gatherWorldContacts(p, bodyRadius[i], contacts) > 0;
+        for (int j = 0; j < numBodies && !supported; ++j) {
+            const Vector3 d = bodyPosition(j) - p;
+            if (j != i && lengthSquared(d) <= 1.1f * 16.0f) supported = true;
+        }
+        EXPECT_TRUE(supported) << "body " << i << " at height " << p.y - bowlSurfaceHeight(p.x, p.z);
+        EXPECT_LT(std::fabs(bodyVelocity[i].y), 5.0f) << "body " << i;
+        EXPECT_LT(std::sqrt(lengthSquared(bodyVelocity[i])), 10.0f) << "body " << i;
+        EXPECT_TRUE(std::isfinite(bodyForce[i].x) && std::isfinite(bodyTorque[i].y)) << "body " << i;
+        EXPECT_TRUE(touched[i]) << "body " << i << " never reached the bowl";
+    }
+}
