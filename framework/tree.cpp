@@ -29,19 +29,41 @@ TVokLSObj* TVokVTree::Create() {
     return node;
 }
 
-// The order is that of destroying each child's subtree before the child, the
-// first child's subtree before the second's, and the children from the last to
-// the first; done along the sibling chain by iteration, so that long lists do not
-// deepen the stack. Only the depth of the tree does.
-void TVokVTree::DestroyList(TVokVTree* sentinel) {
-    if (!sentinel) return;
-    for (TVokVTree* child = sentinel->next; child != sentinel && child->childList; child = child->next) {
-        TVokVTree* ownList = child->childList;
-        child->childList = nullptr;
-        DestroyList(ownList);
+// Order: each child's subtree before the child, the first child's subtree
+// before the second's, then the children from the last to the first, then the
+// sentinel. Done without recursion, so neither long sibling chains nor deep
+// trees deepen the stack: while a child's list is being destroyed, that list's
+// sentinel keeps the child in its (otherwise unused) parent field, which leads
+// back up once the list is gone.
+void TVokVTree::DestroyList(TVokVTree* top) {
+    if (!top) return;
+    top->parent = nullptr;
+    TVokVTree* list = top;
+    TVokVTree* child = top->next;
+    for (;;) {
+        if (child != list) {
+            if (child->childList) {
+                TVokVTree* sub = child->childList;
+                sub->parent = child;
+                list = sub;
+                child = sub->next;
+            } else {
+                child = child->next;
+            }
+            continue;
+        }
+        // Every subtree of this list is gone: the children last to first
+        // (each destructor unlinks its node), then the sentinel.
+        while (list->prev != list) delete list->prev;
+        TVokVTree* owner = list->parent;
+        bool finished = list == top;
+        list->parent = nullptr;
+        delete list;
+        if (finished) return;
+        owner->childList = nullptr;
+        list = owner->parent->childList;
+        child = owner->next;
     }
-    while (sentinel->prev != sentinel) delete sentinel->prev; // each destructor unlinks its node
-    delete sentinel;
 }
 
 void TVokVTree::Unlink() {

@@ -148,6 +148,7 @@ TEST_F(FrameworkTest, WalksVisitInTheirThreeOrders) {
 
 TEST_F(FrameworkTest, DestroyingARootDeletesSubtreesThenChildrenLastToFirst) {
     ASSERT_TRUE(VokRegisterClassInfo(&TrackedTree::classRecord, "TestTracked", "TVokStringTree", &TrackedTree::Create));
+    events.clear();
     TVokStringTree* root = Node("TestTracked", "R");
     TVokStringTree* x = Node("TestTracked", "X");
     TVokStringTree* y = Node("TestTracked", "Y");
@@ -164,8 +165,8 @@ TEST_F(FrameworkTest, DestroyingARootDeletesSubtreesThenChildrenLastToFirst) {
     EXPECT_EQ(events, (std::vector<std::string>{"R+list", "X2", "X1", "Z1", "Z", "Y", "X"}));
     events.clear();
 
-    // A long sibling chain and a deep chain are destroyed and walked without
-    // running out of stack along the siblings.
+    // A long sibling chain is destroyed and walked, and a deep chain destroyed,
+    // without running out of stack.
     TVokStringTree* wide = Node("TVokStringTree", "wide");
     for (int i = 0; i < 100000; ++i) wide->AppendChild(static_cast<TVokVTree*>(CreateObject("TVokTree")));
     EXPECT_EQ(wide->ChildCount(), 100000);
@@ -173,6 +174,13 @@ TEST_F(FrameworkTest, DestroyingARootDeletesSubtreesThenChildrenLastToFirst) {
     wide->VisitPreOrder(nullptr, 0);
     wide->VisitPostOrder(nullptr, 0);
     EXPECT_EQ(wide->Release(), 0);
+    TVokVTree* deep = static_cast<TVokVTree*>(CreateObject("TVokTree"));
+    for (int i = 0; i < 100000; ++i) {
+        auto* above = static_cast<TVokVTree*>(CreateObject("TVokTree"));
+        above->AppendChild(deep);
+        deep = above;
+    }
+    EXPECT_EQ(deep->Release(), 0);
 }
 
 TEST_F(FrameworkTest, StringTreeRoundTripKeepsClassesShapeAndNames) {
