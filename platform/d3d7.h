@@ -78,7 +78,9 @@ extern const CLSID IID_IDirect3DTnLHalDevice;
 #define DDERR_NOTFOUND MAKE_DDHRESULT(255)
 #define DDERR_SURFACEALREADYATTACHED MAKE_DDHRESULT(410)
 #define DDERR_SURFACELOST MAKE_DDHRESULT(450)
+#define DDERR_NOTFLIPPABLE MAKE_DDHRESULT(582)
 #define DDERR_NODC MAKE_DDHRESULT(583)
+#define DDERR_DCALREADYCREATED MAKE_DDHRESULT(620)
 #define DDERR_NOTINITIALIZED ((HRESULT)0x800401F0u)
 #define D3DERR_INVALID_DEVICE MAKE_DDHRESULT(705)
 #define D3DERR_SCENE_IN_SCENE MAKE_DDHRESULT(770)
@@ -579,8 +581,9 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* directDraw, REFIID iid, IU
 // ---------------------------------------------------------------------------------------------------------
 // Choice of implementation (platform extension)
 // ---------------------------------------------------------------------------------------------------------
-// A factory that makes the DirectDraw object of one implementation (OpenGL or recorded).
-typedef HRESULT (*PlatformDirectDrawFactory)(IDirectDraw7** directDraw);
+// A factory that makes the DirectDraw object of one implementation (OpenGL or recorded), given the
+// arguments of DirectDrawCreateEx (`directDraw` is not null and already set to null).
+typedef HRESULT (*PlatformDirectDrawFactory)(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw);
 // Installs the implementation DirectDrawCreateEx uses (null: none, DirectDrawCreateEx fails with
 // DDERR_NOTINITIALIZED). platformStartSdl() installs OpenGL; recordReset() installs the recorder.
 void platformSetDirectDrawFactory(PlatformDirectDrawFactory factory);
