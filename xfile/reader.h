@@ -37,6 +37,10 @@ void VokResetMaterialReader();
 // if that has not been done.
 TVokFrame* ReadScene(const char* fileName);
 
+// ReadScene of a document held in memory: the same result as ReadScene of a file
+// holding these `count` bytes (null for count <= 0).
+TVokFrame* ReadSceneFromMemory(const void* bytes, int32_t count);
+
 // Reads one Frame block, called just after the keyword "Frame": its name, transform,
 // child frames and meshes. Returns the new frame (one reference for the caller).
 TVokFrame* ReadFrame(TVokTokenizer* tokenizer);

@@ -100,14 +100,12 @@ bool SkipBlock(TVokTokenizer* tokenizer)
 
 TVokFrame* ReadFrame(TVokTokenizer* tokenizer) { return ReadFrameAtDepth(tokenizer, 1); }
 
-TVokFrame* ReadScene(const char* fileName)
+namespace {
+
+// The top level of a document: the last top-level Frame, or the frame made for the
+// first top-level Mesh.
+TVokFrame* ReadDocument(TVokTokenizer& tokenizer)
 {
-    VokResetMaterialReader();
-    VokRegisterSceneClasses();
-    TVokTokenizer tokenizer;
-    if (fileName == nullptr || !tokenizer.LoadFile(fileName)) {
-        return nullptr;
-    }
     TVokFrame* result = nullptr;
     TVokToken current;
     for (;;) {
@@ -140,4 +138,28 @@ TVokFrame* ReadScene(const char* fileName)
         }
     }
     return result;
+}
+
+} // namespace
+
+TVokFrame* ReadScene(const char* fileName)
+{
+    VokResetMaterialReader();
+    VokRegisterSceneClasses();
+    TVokTokenizer tokenizer;
+    if (fileName == nullptr || !tokenizer.LoadFile(fileName)) {
+        return nullptr;
+    }
+    return ReadDocument(tokenizer);
+}
+
+TVokFrame* ReadSceneFromMemory(const void* bytes, int32_t count)
+{
+    VokResetMaterialReader();
+    VokRegisterSceneClasses();
+    TVokTokenizer tokenizer;
+    if (!tokenizer.LoadBytes(bytes, count)) {
+        return nullptr;
+    }
+    return ReadDocument(tokenizer);
 }

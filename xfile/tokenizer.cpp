@@ -56,7 +56,11 @@ bool TVokMemoryStream::LoadFile(const char* fileName)
     TVokFileStream file(fileName, "rb");
     int32_t fileSize = file.Size();
     if (fileSize <= 0) {
-        return false; // missing (already logged by the file stream) or empty
+        // Missing (already logged by the file stream) or empty: the stream now
+        // reports no loaded bytes; buffer and position are left as they were.
+        size = 0;
+        inputEnd = 0;
+        return false;
     }
     // Zero-filled: should the single read deliver fewer bytes than the size, the
     // missing tail reads as NUL bytes, which end the input.

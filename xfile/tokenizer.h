@@ -25,8 +25,9 @@ public:
     TVokMemoryStream(const TVokMemoryStream&) = delete;
     TVokMemoryStream& operator=(const TVokMemoryStream&) = delete;
 
-    // Loads the whole file; false when it cannot be opened or is empty (buffer and
-    // position are then left as they were). An open failure is logged by the file stream.
+    // Loads the whole file; false when it cannot be opened or is empty. Then `size`
+    // becomes 0 (nothing more is read) while buffer and position are left as they
+    // were. An open failure is logged by the file stream.
     bool LoadFile(const char* fileName);
     // Takes a copy of `count` bytes as the loaded contents (what LoadFile does after
     // its read); for building streams in memory. A count <= 0 loads nothing and gives false.
