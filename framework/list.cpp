@@ -57,7 +57,8 @@ void TVokList::ReturnNodesToPool() {
 
 int32_t TVokList::Count() const {
     int32_t count = 0;
-    for (const TVokListNode* node = head.next; node != &head; node = node->next) ++count;
+    for (const TVokListNode* node = head.next; node != &head; node = node->next)
+        ++count;
     return count;
 }
 

@@ -14,7 +14,7 @@ struct TVokListNode {
 // nodes point to. Appending takes a spare node from the shared pool when it has
 // one, before allocating.
 class TVokList {
-public:
+  public:
     TVokList() { Initialise(); }
     ~TVokList() { Clear(); }
 

@@ -38,7 +38,8 @@ int32_t TVokMemoryStream::Write(const void* buffer, uint32_t count) {
     int32_t needed = position + static_cast<int32_t>(count);
     if (needed > capacity) {
         int32_t grown = capacity < 64 ? 64 : capacity;
-        while (grown < needed) grown = grown > VOK_MEMORY_STREAM_MAX / 2 ? VOK_MEMORY_STREAM_MAX : grown * 2;
+        while (grown < needed)
+            grown = grown > VOK_MEMORY_STREAM_MAX / 2 ? VOK_MEMORY_STREAM_MAX : grown * 2;
         unsigned char* bigger = new unsigned char[grown];
         if (length > 0) std::memcpy(bigger, data, static_cast<size_t>(length));
         delete[] data;

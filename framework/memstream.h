@@ -11,7 +11,7 @@ constexpr int32_t VOK_MEMORY_STREAM_MAX = 64 * 1024 * 1024;
 // Byte stream held in a heap buffer. Writing past the end grows it (up to
 // VOK_MEMORY_STREAM_MAX); seeking past the end is refused; reads never go past the end.
 class TVokMemoryStream : public TVokStream {
-public:
+  public:
     TVokMemoryStream();
     // A stream holding a copy of the given bytes, positioned at 0.
     TVokMemoryStream(const void* bytes, int32_t length);

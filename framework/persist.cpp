@@ -190,7 +190,8 @@ TVokLSObj* LoadObject(TVokStream* stream) {
 
 uint8_t SectionNameBucket(const char* name) {
     unsigned sum = 0;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) sum += *p;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p)
+        sum += *p;
     return static_cast<uint8_t>(sum & 0xff);
 }
 

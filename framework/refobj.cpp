@@ -175,8 +175,7 @@ void VokRegisterFrameworkClasses() {
         std::atexit(&VokShutdownFramework);
     }
     VokRegisterClassInfo(&TVokLSObj::classRecord, "TVokLSObj", nullptr, &TVokLSObj::Create);
-    VokRegisterClassInfo(&TVokStringTree::classRecord, "TVokStringTree", "TVokTree",
-                         &TVokStringTree::Create);
+    VokRegisterClassInfo(&TVokStringTree::classRecord, "TVokStringTree", "TVokTree", &TVokStringTree::Create);
     VokRegisterClassInfo(&TVokClassTree::classRecord, "TVokClassTree", "TVokStringTree",
                          &TVokClassTree::Create);
     VokRegisterClassInfo(&TVokVTree::classRecord, "TVokVTree", "TVokLSObj", &TVokVTree::Create);

@@ -10,7 +10,7 @@ class TVokLSObj;
 // Reference-counted base of every framework object. A new object has count 1,
 // owned by its creator; holders give up their share with Release.
 class TVokRefObj {
-public:
+  public:
     TVokRefObj() : refCount(1) {}
     virtual ~TVokRefObj();
 
@@ -48,7 +48,7 @@ constexpr int VOK_MAX_CLASS_NAME = 255;
 // Root of all registered classes. Knows its class record; can write itself as a
 // stored object (class name, tagged sections, end marker, body).
 class TVokLSObj : public TVokRefObj {
-public:
+  public:
     TVokLSObj();
     ~TVokLSObj() override;
 
@@ -71,8 +71,8 @@ public:
 
 // Entry of a TVokHashTable; also used as each bucket's head (key and value null).
 struct TVokHashEntry {
-    const void* key;    // never null in an entry; null marks the head
-    void* value;        // what the key maps to; not owned
+    const void* key;     // never null in an entry; null marks the head
+    void* value;         // what the key maps to; not owned
     TVokHashEntry* next; // circular links within one bucket
     TVokHashEntry* prev;
 };
@@ -80,7 +80,7 @@ struct TVokHashEntry {
 // Fixed table of 256 buckets, each a circular doubly linked list with its own
 // head. Owns neither keys, values nor entries.
 class TVokHashTable {
-public:
+  public:
     static constexpr int BUCKET_COUNT = 256;
 
     TVokHashTable();
@@ -105,7 +105,7 @@ public:
 
 // The class registry: keys are class names, values the TVokClassInfo records.
 class TVokClassRegistry : public TVokHashTable {
-public:
+  public:
     // The last character of the name as an unsigned byte; 0 for the empty name.
     uint8_t Hash(const void* key) override;
     // Byte-for-byte equality of two NUL-terminated names.
@@ -126,8 +126,7 @@ bool RegisterClass(TVokClassInfo* info);
 // Fills a class record with heap copies of its names and its factory and
 // registers it. Does nothing more (returns true) when the record is already
 // registered, so that registration functions can be called any number of times.
-bool VokRegisterClassInfo(TVokClassInfo* info, const char* name, const char* parentName,
-                          TVokFactory factory);
+bool VokRegisterClassInfo(TVokClassInfo* info, const char* name, const char* parentName, TVokFactory factory);
 
 // Registers the six framework classes in order: "TVokLSObj", "TVokStringTree",
 // "TVokClassTree", "TVokVTree", "TVokTree", "TVokTreeSentinel". Idempotent.

@@ -6,7 +6,7 @@
 
 // Byte stream interface. Positions and sizes are 32-bit byte counts.
 class TVokStream {
-public:
+  public:
     TVokStream() = default;
     virtual ~TVokStream();
 
@@ -28,7 +28,7 @@ public:
 // A stream over a stdio file. A failed open leaves the stream closed and
 // appends one line naming the file to the debug log.
 class TVokFileStream : public TVokStream {
-public:
+  public:
     TVokFileStream(const char* fileName, const char* mode);
     ~TVokFileStream() override;
 

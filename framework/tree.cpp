@@ -54,7 +54,8 @@ void TVokVTree::DestroyList(TVokVTree* top) {
         }
         // Every subtree of this list is gone: the children last to first
         // (each destructor unlinks its node), then the sentinel.
-        while (list->prev != list) delete list->prev;
+        while (list->prev != list)
+            delete list->prev;
         TVokVTree* owner = list->parent;
         bool finished = list == top;
         list->parent = nullptr;
@@ -105,7 +106,8 @@ TVokVTree* TVokVTree::NextSibling() {
 
 int32_t TVokVTree::ChildCount() {
     int32_t count = 0;
-    for (TVokVTree* child = FirstChild(); child; child = child->NextSibling()) ++count;
+    for (TVokVTree* child = FirstChild(); child; child = child->NextSibling())
+        ++count;
     return count;
 }
 
@@ -152,7 +154,8 @@ void TVokVTree::VisitPreOrder(TVokVisitFunc callback, int32_t argument) {
 void TVokVTree::Write(TVokStream* stream) {
     TVokLSObj::Write(stream);
     if (!childList) return;
-    for (TVokVTree* child = FirstChild(); child; child = child->NextSibling()) child->Write(stream);
+    for (TVokVTree* child = FirstChild(); child; child = child->NextSibling())
+        child->Write(stream);
     childList->Write(stream);
 }
 

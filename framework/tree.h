@@ -15,7 +15,7 @@ typedef int32_t (*TVokVisitFunc)(TVokVTree* node, int32_t argument);
 // is never an ordinary member of a list. A node owns its children outright:
 // destroying it destroys its whole subtree.
 class TVokVTree : public TVokLSObj {
-public:
+  public:
     TVokVTree();
     // Unlinks the node and destroys its child list (children, then sentinel).
     ~TVokVTree() override;
@@ -66,7 +66,7 @@ public:
 
 // A node with a child list; its constructor creates the sentinel by name.
 class TVokTree : public TVokVTree {
-public:
+  public:
     TVokTree();
 
     static TVokClassInfo classRecord; // "TVokTree", parent "TVokVTree"
@@ -75,7 +75,7 @@ public:
 
 // A node with a child list and a name.
 class TVokStringTree : public TVokTree {
-public:
+  public:
     TVokStringTree();
     // Frees the name, then ends as a tree.
     ~TVokStringTree() override;
@@ -96,7 +96,7 @@ public:
 
 // A string tree with one further word; registered, but the system makes none.
 class TVokClassTree : public TVokStringTree {
-public:
+  public:
     TVokClassTree();
 
     int32_t word; // not used by the system; 0
@@ -108,7 +108,7 @@ public:
 // Head and end marker of a child list: no child list of its own, never a child.
 // Its walks pass on to the first child of its list.
 class TVokTreeSentinel : public TVokVTree {
-public:
+  public:
     TVokTreeSentinel();
 
     void ReadBody(TVokStream* stream) override;

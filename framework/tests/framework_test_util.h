@@ -18,7 +18,7 @@
 // framework classes registered; the debug log points into a fresh temporary
 // directory, which is removed afterwards.
 class FrameworkTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         VokShutdownFramework();
         VokResetDebugLog();
@@ -48,7 +48,8 @@ protected:
         if (!f) return content;
         char chunk[4096];
         size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) content.append(chunk, n);
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+            content.append(chunk, n);
         std::fclose(f);
         return content;
     }

@@ -7,7 +7,8 @@
 namespace {
 std::vector<void*> Items(TVokList& list) {
     std::vector<void*> items;
-    for (TVokListNode* n = list.First(); n != list.End(); n = n->next) items.push_back(n->data);
+    for (TVokListNode* n = list.First(); n != list.End(); n = n->next)
+        items.push_back(n->data);
     return items;
 }
 } // namespace

@@ -15,7 +15,8 @@ std::string Bytes(const TVokMemoryStream& s) {
 
 int32_t Int32At(const std::string& bytes, size_t at) {
     uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
     return static_cast<int32_t>(v);
 }
 
@@ -23,7 +24,7 @@ int32_t Int32At(const std::string& bytes, size_t at) {
 // one), "TestValues" (two integers and a string) and "TestPartial" (10 bytes of
 // which its reader takes 2).
 class TaggedObject : public TVokLSObj {
-public:
+  public:
     void WriteTags(TVokStream* stream, TVokSection* section) override {
         TVokLSObj::WriteTags(stream, section);
         BeginSection(stream, section, "TestSkipped");
@@ -93,7 +94,7 @@ int32_t ReadBA(TVokStream*, TVokLSObj*) {
 
 // Writes two empty sections "TagAB" and "TagBA" (same byte sum).
 class AnagramObject : public TVokLSObj {
-public:
+  public:
     void WriteTags(TVokStream* stream, TVokSection* section) override {
         BeginSection(stream, section, "TagBA");
         EndSection(stream, section);
@@ -116,8 +117,8 @@ TEST_F(FrameworkTest, PlainObjectIsStoredIn26Bytes) {
     TVokMemoryStream stream;
     object->Write(&stream);
     object->Release();
-    const unsigned char expected[26] = {9,   0,   0,   0,   'T', 'V', 'o', 'k', 'L', 'S', 'O', 'b', 'j',
-                                        13,  0,   0,   0,   26,  0,   0,   0,   'T', 'E', 'N', 'D', 0};
+    const unsigned char expected[26] = {9,  0, 0, 0, 'T', 'V', 'o', 'k', 'L', 'S', 'O', 'b', 'j',
+                                        13, 0, 0, 0, 26,  0,   0,   0,   'T', 'E', 'N', 'D', 0};
     ASSERT_EQ(stream.Size(), 26);
     EXPECT_EQ(std::memcmp(stream.data, expected, 26), 0);
 
@@ -154,8 +155,12 @@ TEST_F(FrameworkTest, StoredValuesAreLittleEndianStringsAndFloatText) {
     EXPECT_EQ(bytes.substr(0, 6), std::string("\x04\x03\x02\x01\xEF\xBE", 6));
     EXPECT_EQ(bytes.substr(6, 5), std::string("\x01\x00\x00\x00\x00", 5));
     EXPECT_EQ(bytes.substr(11, 4), std::string("\x00\x00\x00\x00", 4));
-    EXPECT_EQ(bytes.substr(15, 7), std::string("\x03\x00\x00\x00" "abc", 7));
-    EXPECT_EQ(bytes.substr(22, 12), std::string("\x08\x00\x00\x00" "0.500000", 12));
+    EXPECT_EQ(bytes.substr(15, 7), std::string("\x03\x00\x00\x00"
+                                               "abc",
+                                               7));
+    EXPECT_EQ(bytes.substr(22, 12), std::string("\x08\x00\x00\x00"
+                                                "0.500000",
+                                                12));
 
     stream.Seek(0);
     int32_t i;
@@ -194,7 +199,8 @@ TEST_F(FrameworkTest, StoredValuesAreLittleEndianStringsAndFloatText) {
 }
 
 TEST_F(FrameworkTest, SectionsAreFramedSkippedAndReadInPart) {
-    ASSERT_TRUE(VokRegisterClassInfo(&TaggedObject::classRecord, "TestTagged", "TVokLSObj", &TaggedObject::Create));
+    ASSERT_TRUE(
+        VokRegisterClassInfo(&TaggedObject::classRecord, "TestTagged", "TVokLSObj", &TaggedObject::Create));
     ASSERT_TRUE(RegisterSectionReader("TestValues", &ReadValues));
     ASSERT_TRUE(RegisterSectionReader("TestPartial", &ReadPartial));
     EXPECT_TRUE(RegisterSectionReader("TestValues", &ReadValues)); // same again: accepted, not doubled
@@ -255,12 +261,14 @@ TEST_F(FrameworkTest, SectionsAreFramedSkippedAndReadInPart) {
 TEST_F(FrameworkTest, SectionNamesWithOneByteSumAreToldApart) {
     EXPECT_EQ(SectionNameBucket("TagAB"), SectionNameBucket("TagBA"));
     EXPECT_EQ(SectionNameBucket("TEND"), static_cast<uint8_t>(('T' + 'E' + 'N' + 'D') % 256));
-    ASSERT_TRUE(VokRegisterClassInfo(&AnagramObject::classRecord, "TestAnagram", "TVokLSObj", &AnagramObject::Create));
+    ASSERT_TRUE(VokRegisterClassInfo(&AnagramObject::classRecord, "TestAnagram", "TVokLSObj",
+                                     &AnagramObject::Create));
     ASSERT_TRUE(RegisterSectionReader("TagAB", &ReadAB));
     ASSERT_TRUE(RegisterSectionReader("TagBA", &ReadBA));
     TVokList& bucket = vokTagTable.buckets[SectionNameBucket("TagAB")];
     ASSERT_EQ(bucket.Count(), 2);
-    EXPECT_STREQ(static_cast<TVokSectionReaderEntry*>(bucket.First()->data)->name, "TagAB"); // appended in order
+    EXPECT_STREQ(static_cast<TVokSectionReaderEntry*>(bucket.First()->data)->name,
+                 "TagAB"); // appended in order
     EXPECT_EQ(FindSectionReader("TagBA")->reader, &ReadBA);
 
     TVokLSObj* object = CreateObject("TestAnagram");
@@ -337,7 +345,8 @@ void LoadAndRelease(const std::string& bytes) {
     if (!object) return;
     if (auto* tree = dynamic_cast<TVokVTree*>(object)) {
         tree->VisitPreOrder(nullptr, 0);
-        for (TVokVTree* c = tree->FirstChild(); c; c = c->NextSibling()) EXPECT_EQ(c->parent, tree);
+        for (TVokVTree* c = tree->FirstChild(); c; c = c->NextSibling())
+            EXPECT_EQ(c->parent, tree);
     }
     EXPECT_EQ(object->Release(), 0);
 }
@@ -347,7 +356,8 @@ void LoadAndRelease(const std::string& bytes) {
 TEST_F(FrameworkTest, LoadObjectSurvivesTruncatedAndCorruptedStreams) {
     std::string good = StoredTree();
     // Every truncation: null or a partial tree, never a fault.
-    for (size_t cut = 0; cut < good.size(); ++cut) LoadAndRelease(good.substr(0, cut));
+    for (size_t cut = 0; cut < good.size(); ++cut)
+        LoadAndRelease(good.substr(0, cut));
     // A stream cut inside the root's own sections yields nothing.
     {
         TVokMemoryStream stream(good.data(), 20);
@@ -355,7 +365,10 @@ TEST_F(FrameworkTest, LoadObjectSurvivesTruncatedAndCorruptedStreams) {
     }
     // A stream cut inside the children keeps the children read so far.
     {
-        size_t firstChildEnd = good.find("\x01\x00\x00\x00" "a", 0, 5) + 5;
+        size_t firstChildEnd = good.find("\x01\x00\x00\x00"
+                                         "a",
+                                         0, 5) +
+                               5;
         ASSERT_NE(firstChildEnd, std::string::npos + 5);
         TVokMemoryStream stream(good.data(), static_cast<int32_t>(firstChildEnd + 10));
         TVokLSObj* partial = LoadObject(&stream);
@@ -379,7 +392,10 @@ TEST_F(FrameworkTest, LoadObjectSurvivesTruncatedAndCorruptedStreams) {
     // Pseudo-random garbage, also behind a valid class name.
     uint32_t seed = 12345;
     for (int round = 0; round < 2000; ++round) {
-        std::string bytes = round % 2 ? std::string("\x0e\x00\x00\x00" "TVokStringTree", 18) : std::string();
+        std::string bytes = round % 2 ? std::string("\x0e\x00\x00\x00"
+                                                    "TVokStringTree",
+                                                    18)
+                                      : std::string();
         int length = static_cast<int>(seed % 96);
         for (int i = 0; i < length; ++i) {
             seed = seed * 1664525u + 1013904223u;
@@ -426,7 +442,8 @@ TEST_F(FrameworkTest, LoadObjectEndsLoopsAndDeepNesting) {
     TVokLSObj* top = LoadObject(&deep);
     ASSERT_NE(top, nullptr);
     int depth = 0;
-    for (TVokVTree* node = static_cast<TVokVTree*>(top); node; node = node->FirstChild()) ++depth;
+    for (TVokVTree* node = static_cast<TVokVTree*>(top); node; node = node->FirstChild())
+        ++depth;
     EXPECT_EQ(depth, VOK_MAX_LOAD_DEPTH);
     top->Release();
 

@@ -11,10 +11,26 @@ namespace {
 // Stand-ins for the four scene classes, registered after the framework's six as
 // the scene library does.
 TVokClassInfo fakeVMesh, fakeVFrame, fakePolygonMesh, fakeFrame;
-TVokLSObj* MakeFakeVMesh() { auto* o = new TVokStringTree; o->classInfo = &fakeVMesh; return o; }
-TVokLSObj* MakeFakeVFrame() { auto* o = new TVokStringTree; o->classInfo = &fakeVFrame; return o; }
-TVokLSObj* MakeFakePolygonMesh() { auto* o = new TVokStringTree; o->classInfo = &fakePolygonMesh; return o; }
-TVokLSObj* MakeFakeFrame() { auto* o = new TVokStringTree; o->classInfo = &fakeFrame; return o; }
+TVokLSObj* MakeFakeVMesh() {
+    auto* o = new TVokStringTree;
+    o->classInfo = &fakeVMesh;
+    return o;
+}
+TVokLSObj* MakeFakeVFrame() {
+    auto* o = new TVokStringTree;
+    o->classInfo = &fakeVFrame;
+    return o;
+}
+TVokLSObj* MakeFakePolygonMesh() {
+    auto* o = new TVokStringTree;
+    o->classInfo = &fakePolygonMesh;
+    return o;
+}
+TVokLSObj* MakeFakeFrame() {
+    auto* o = new TVokStringTree;
+    o->classInfo = &fakeFrame;
+    return o;
+}
 
 void RegisterAllTen() {
     VokRegisterFrameworkClasses();
@@ -27,20 +43,21 @@ void RegisterAllTen() {
 std::vector<std::string> BucketNames(uint8_t bucket) {
     std::vector<std::string> names;
     TVokHashEntry* head = &vokClassRegistry->buckets[bucket];
-    for (TVokHashEntry* e = head->next; e != head; e = e->next) names.push_back(static_cast<const char*>(e->key));
+    for (TVokHashEntry* e = head->next; e != head; e = e->next)
+        names.push_back(static_cast<const char*>(e->key));
     return names;
 }
 
 // Counts how often the object under test is destroyed.
 int destroyedCount = 0;
 class CountedObject : public TVokLSObj {
-public:
+  public:
     ~CountedObject() override { ++destroyedCount; }
 };
 
 // A table whose Equal is counted.
 class CountingTable : public TVokHashTable {
-public:
+  public:
     bool Equal(const void* a, const void* b) override {
         ++equalCalls;
         return TVokHashTable::Equal(a, b);
@@ -58,7 +75,8 @@ TEST_F(FrameworkTest, RegistryBucketsHoldTheTenClassesNewestFirst) {
     EXPECT_EQ(BucketNames('j'), (std::vector<std::string>{"TVokLSObj"}));
     EXPECT_EQ(BucketNames('l'), (std::vector<std::string>{"TVokTreeSentinel"}));
     int used = 0;
-    for (int b = 0; b < TVokHashTable::BUCKET_COUNT; ++b) used += vokClassRegistry->buckets[b].next != &vokClassRegistry->buckets[b];
+    for (int b = 0; b < TVokHashTable::BUCKET_COUNT; ++b)
+        used += vokClassRegistry->buckets[b].next != &vokClassRegistry->buckets[b];
     EXPECT_EQ(used, 4);
 
     // Lookups: first and last of the bucket, letter case, the empty name.
@@ -118,8 +136,8 @@ TEST_F(FrameworkTest, CreateObjectGivesOneReferenceAndTheClassRecord) {
     EXPECT_STREQ(frame->classInfo->name, "TVokFrame");
     frame->Release();
 
-    const char* framework[] = {"TVokLSObj", "TVokStringTree", "TVokClassTree", "TVokVTree", "TVokTree",
-                               "TVokTreeSentinel"};
+    const char* framework[] = {"TVokLSObj", "TVokStringTree", "TVokClassTree",
+                               "TVokVTree", "TVokTree",       "TVokTreeSentinel"};
     for (const char* name : framework) {
         TVokLSObj* object = CreateObject(name);
         ASSERT_NE(object, nullptr) << name;

@@ -7,7 +7,8 @@
 
 namespace {
 std::string FailureLine(const std::string& name) {
-    return std::string(reinterpret_cast<const char*>(VOK_OPEN_FAILURE_PREFIX), VOK_OPEN_FAILURE_PREFIX_LENGTH) +
+    return std::string(reinterpret_cast<const char*>(VOK_OPEN_FAILURE_PREFIX),
+                       VOK_OPEN_FAILURE_PREFIX_LENGTH) +
            name + "\"\r\n";
 }
 } // namespace

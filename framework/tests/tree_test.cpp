@@ -13,7 +13,7 @@ std::vector<std::string> events;
 // A string tree that records its destruction: its name, and whether its own
 // child list was already gone at that moment.
 class TrackedTree : public TVokStringTree {
-public:
+  public:
     ~TrackedTree() override { events.push_back(std::string(name ? name : "?") + (childList ? "+list" : "")); }
     static TVokClassInfo classRecord;
     static TVokLSObj* Create() {
@@ -147,7 +147,8 @@ TEST_F(FrameworkTest, WalksVisitInTheirThreeOrders) {
 }
 
 TEST_F(FrameworkTest, DestroyingARootDeletesSubtreesThenChildrenLastToFirst) {
-    ASSERT_TRUE(VokRegisterClassInfo(&TrackedTree::classRecord, "TestTracked", "TVokStringTree", &TrackedTree::Create));
+    ASSERT_TRUE(VokRegisterClassInfo(&TrackedTree::classRecord, "TestTracked", "TVokStringTree",
+                                     &TrackedTree::Create));
     events.clear();
     TVokStringTree* root = Node("TestTracked", "R");
     TVokStringTree* x = Node("TestTracked", "X");
@@ -168,7 +169,8 @@ TEST_F(FrameworkTest, DestroyingARootDeletesSubtreesThenChildrenLastToFirst) {
     // A long sibling chain is destroyed and walked, and a deep chain destroyed,
     // without running out of stack.
     TVokStringTree* wide = Node("TVokStringTree", "wide");
-    for (int i = 0; i < 100000; ++i) wide->AppendChild(static_cast<TVokVTree*>(CreateObject("TVokTree")));
+    for (int i = 0; i < 100000; ++i)
+        wide->AppendChild(static_cast<TVokVTree*>(CreateObject("TVokTree")));
     EXPECT_EQ(wide->ChildCount(), 100000);
     wide->VisitAfterSiblings(nullptr, 0);
     wide->VisitPreOrder(nullptr, 0);
@@ -232,8 +234,9 @@ TEST_F(FrameworkTest, StringTreeRoundTripKeepsClassesShapeAndNames) {
             return 0;
         },
         0);
-    EXPECT_EQ(events, (std::vector<std::string>{"TVokStringTree", "TVokStringTree", "TVokStringTree",
-                                                "TVokStringTree", "TVokStringTree", "TVokClassTree", "TVokTree"}));
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"TVokStringTree", "TVokStringTree", "TVokStringTree",
+                                        "TVokStringTree", "TVokStringTree", "TVokClassTree", "TVokTree"}));
 
     // The stored form written again is the same, except that the null name
     // (length 1, one zero byte) comes back as the empty one (length 0).
