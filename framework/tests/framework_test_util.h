@@ -1,65 +1,48 @@
-// framework_test_util.h -- shared helpers of the framework tests: clean start, temporary directory
+// framework_test_util.h -- shared set-up of the framework tests: clean registry, temporary directory
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include <unistd.h>
 
+#include "framework/memstream.h"
 #include "framework/persist.h"
-#include "framework/refobj.h"
-#include "framework/stream.h"
+#include "framework/tree.h"
 
-// Starts each test with an empty registry, tag table and pool, then the six
-// framework classes registered; the debug log points into a fresh temporary
-// directory, which is removed afterwards.
+// Each test starts with only the six framework classes registered, an empty tag
+// table and pool, and the debug log inside a fresh temporary directory.
 class FrameworkTest : public ::testing::Test {
   protected:
     void SetUp() override {
         VokShutdownFramework();
-        VokResetDebugLog();
         VokRegisterFrameworkClasses();
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base && *base ? base : "/tmp") + "/cave-fw-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        ASSERT_NE(mkdtemp(buffer.data()), nullptr);
-        dir = buffer.data();
+        char pattern[] = "/tmp/cave-fw-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
         logPath = Path("VokDebug.txt");
         vokDebugLogName = logPath.c_str();
     }
     void TearDown() override {
         VokResetDebugLog();
         VokShutdownFramework();
-        std::string command = "rm -rf '" + dir + "'";
-        if (std::system(command.c_str()) != 0) ADD_FAILURE() << "could not remove " << dir;
+        EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     }
-
     std::string Path(const char* name) const { return dir + "/" + name; }
-
-    // Whole content of a file ("" when missing).
     static std::string ReadFile(const std::string& path) {
         std::string content;
-        FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) return content;
-        char chunk[4096];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-            content.append(chunk, n);
-        std::fclose(f);
+        if (FILE* f = std::fopen(path.c_str(), "rb")) {
+            for (int c; (c = std::fgetc(f)) != EOF;)
+                content.push_back(static_cast<char>(c));
+            std::fclose(f);
+        }
         return content;
     }
-    static void WriteFileBytes(const std::string& path, const std::string& bytes) {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
+    static std::string Bytes(const TVokMemoryStream& s) {
+        return std::string(reinterpret_cast<const char*>(s.data), static_cast<size_t>(s.length));
     }
 
-    std::string dir;
-    std::string logPath;
+    std::string dir, logPath;
 };

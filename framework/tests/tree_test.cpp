@@ -2,254 +2,159 @@
 #include <string>
 #include <vector>
 
-#include "framework/memstream.h"
-#include "framework/tree.h"
 #include "framework_test_util.h"
 
 namespace {
 
 std::vector<std::string> events;
 
-// A string tree that records its destruction: its name, and whether its own
-// child list was already gone at that moment.
-class TrackedTree : public TVokStringTree {
+// Records its name on destruction, with "+list" if its children were still there.
+class Tracked : public TVokStringTree {
   public:
-    ~TrackedTree() override { events.push_back(std::string(name ? name : "?") + (childList ? "+list" : "")); }
+    ~Tracked() override { events.push_back(std::string(name) + (childList ? "+list" : "")); }
     static TVokClassInfo classRecord;
     static TVokLSObj* Create() {
-        auto* o = new TrackedTree;
+        auto* o = new Tracked;
         o->classInfo = &classRecord;
         return o;
     }
 };
-TVokClassInfo TrackedTree::classRecord = {nullptr, nullptr, nullptr};
+TVokClassInfo Tracked::classRecord = {nullptr, nullptr, nullptr};
 
-TVokStringTree* Node(const char* cls, const char* name) {
+TVokStringTree* Node(const char* name, const char* cls = "TVokStringTree") {
     auto* node = static_cast<TVokStringTree*>(CreateObject(cls));
     node->SetName(name);
     return node;
 }
 
-int32_t Record(TVokVTree* node, int32_t argument) {
-    auto* named = static_cast<TVokStringTree*>(node);
-    events.push_back(std::string(named->name) + (argument == 7 ? "" : "!"));
-    return 0;
-}
-
-std::vector<std::string> ChildNames(TVokVTree* node) {
+std::vector<std::string> Names(TVokVTree* node) {
     std::vector<std::string> names;
     for (TVokVTree* c = node->FirstChild(); c; c = c->NextSibling())
         names.push_back(static_cast<TVokStringTree*>(c)->name);
     return names;
 }
 
-// R with children A (children A1, A2) and B.
-TVokStringTree* ExampleTree(const char* cls) {
-    TVokStringTree* r = Node(cls, "R");
-    TVokStringTree* a = Node(cls, "A");
-    r->AppendChild(a);
-    a->AppendChild(Node(cls, "A1"));
-    a->AppendChild(Node(cls, "A2"));
-    r->AppendChild(Node(cls, "B"));
-    return r;
+int32_t Record(TVokVTree* node, int32_t argument) {
+    events.push_back(static_cast<TVokStringTree*>(node)->name + std::to_string(argument));
+    return 0;
 }
 
 } // namespace
 
 TEST_F(FrameworkTest, ChildListsAppendMoveAndRefuseCycles) {
-    TVokStringTree* root = Node("TVokStringTree", "root");
-    TVokStringTree* x = Node("TVokStringTree", "X");
-    TVokStringTree* y = Node("TVokStringTree", "Y");
-    TVokStringTree* z = Node("TVokStringTree", "Z");
+    TVokStringTree *root = Node("R"), *x = Node("X"), *y = Node("Y"), *z = Node("Z");
     EXPECT_EQ(root->FirstChild(), nullptr);
-    EXPECT_EQ(root->NextSibling(), nullptr); // its next is itself
-    EXPECT_EQ(root->next, root);
-    ASSERT_NE(root->childList, nullptr);
+    EXPECT_EQ(root->NextSibling(), nullptr); // although its next is itself
     EXPECT_STREQ(root->childList->classInfo->name, "TVokTreeSentinel");
-    EXPECT_EQ(root->childList->childList, nullptr);
-
-    EXPECT_TRUE(root->AppendChild(x));
-    EXPECT_TRUE(root->AppendChild(y));
-    EXPECT_TRUE(root->AppendChild(z));
-    EXPECT_EQ(root->FirstChild(), x);
-    EXPECT_EQ(x->NextSibling(), y);
-    EXPECT_EQ(y->NextSibling(), z);
+    for (TVokVTree* child : {x, y, z})
+        EXPECT_TRUE(root->AppendChild(child));
+    EXPECT_EQ(Names(root), (std::vector<std::string>{"X", "Y", "Z"}));
     EXPECT_EQ(z->NextSibling(), nullptr);
     EXPECT_EQ(root->childList->prev, z);
-    EXPECT_EQ(z->parent, root);
-    EXPECT_EQ(x->refCount, 1); // the tree took the caller's reference
 
-    // Moving a node to another parent takes it out of the first list.
-    EXPECT_TRUE(x->AppendChild(y));
-    EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"X", "Z"}));
-    EXPECT_EQ(ChildNames(x), (std::vector<std::string>{"Y"}));
+    EXPECT_TRUE(x->AppendChild(y)); // moves Y from R to X
+    EXPECT_EQ(Names(root), (std::vector<std::string>{"X", "Z"}));
     EXPECT_EQ(y->parent, x);
 
-    // Refused: a node into itself or below itself, a node without child list, null.
+    // Refused: itself, an ancestor, a node without child list, null.
+    TVokVTree* plain = static_cast<TVokVTree*>(CreateObject("TVokVTree"));
     EXPECT_FALSE(x->AppendChild(x));
     EXPECT_FALSE(y->AppendChild(root));
-    EXPECT_FALSE(y->AppendChild(x));
-    TVokLSObj* bare = CreateObject("TVokVTree");
-    TVokVTree* plain = static_cast<TVokVTree*>(bare);
-    EXPECT_EQ(plain->childList, nullptr);
     EXPECT_FALSE(root->AppendChild(plain));
-    EXPECT_FALSE(plain->AppendChild(z)); // a node without child list takes no children
+    EXPECT_FALSE(plain->AppendChild(z));
     EXPECT_FALSE(root->AppendChild(nullptr));
-    EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"X", "Z"}));
-    EXPECT_EQ(root->ChildCount(), 2);
+    EXPECT_EQ(Names(root), (std::vector<std::string>{"X", "Z"}));
 
-    // Unlink takes a node out; unlinking again changes nothing.
     z->Unlink();
+    z->Unlink(); // a node in no list stays as it is
     EXPECT_EQ(z->parent, nullptr);
-    EXPECT_EQ(z->next, z);
-    z->Unlink();
-    EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"X"}));
-    // A node released while in a list leaves the list whole.
-    TVokStringTree* w = Node("TVokStringTree", "W");
-    root->AppendChild(w);
-    w->Release();
-    EXPECT_EQ(ChildNames(root), (std::vector<std::string>{"X"}));
-
+    EXPECT_EQ(Names(root), (std::vector<std::string>{"X"}));
     z->Release();
     plain->Release();
     root->Release();
 }
 
 TEST_F(FrameworkTest, WalksVisitInTheirThreeOrders) {
-    TVokStringTree* r = ExampleTree("TVokStringTree");
-    events.clear();
-    r->VisitAfterSiblings(&Record, 7);
-    EXPECT_EQ(events, (std::vector<std::string>{"A2", "A1", "B", "A", "R"}));
-    events.clear();
-    r->VisitPostOrder(&Record, 7);
-    EXPECT_EQ(events, (std::vector<std::string>{"A1", "A2", "A", "B", "R"}));
-    events.clear();
-    r->VisitPreOrder(&Record, 7);
-    EXPECT_EQ(events, (std::vector<std::string>{"R", "A", "A1", "A2", "B"}));
-
-    // Started on a child: the child, its subtree and its later siblings.
-    TVokVTree* a = r->FirstChild();
-    events.clear();
-    a->VisitPreOrder(&Record, 7);
-    EXPECT_EQ(events, (std::vector<std::string>{"A", "A1", "A2", "B"}));
-    events.clear();
-    a->VisitAfterSiblings(&Record, 7);
-    EXPECT_EQ(events, (std::vector<std::string>{"A2", "A1", "B", "A"}));
-    events.clear();
-    a->FirstChild()->NextSibling()->VisitPostOrder(&Record, 7);
-    EXPECT_EQ(events, (std::vector<std::string>{"A2"}));
-
-    // A null callback is allowed.
-    r->VisitAfterSiblings(nullptr, 0);
-    r->VisitPostOrder(nullptr, 0);
-    r->VisitPreOrder(nullptr, 0);
+    TVokStringTree *r = Node("R"), *a = Node("A");
+    r->AppendChild(a);
+    a->AppendChild(Node("A1"));
+    a->AppendChild(Node("A2"));
+    r->AppendChild(Node("B"));
+    auto walk = [](TVokVTree* start, void (TVokVTree::*visit)(TVokVisitFunc, int32_t)) {
+        events.clear();
+        (start->*visit)(&Record, 0);
+        return events;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(walk(r, &TVokVTree::VisitAfterSiblings), (V{"A20", "A10", "B0", "A0", "R0"}));
+    EXPECT_EQ(walk(r, &TVokVTree::VisitPostOrder), (V{"A10", "A20", "A0", "B0", "R0"}));
+    EXPECT_EQ(walk(r, &TVokVTree::VisitPreOrder), (V{"R0", "A0", "A10", "A20", "B0"}));
+    // Started on a child: the child, its subtree, its later siblings.
+    EXPECT_EQ(walk(a, &TVokVTree::VisitAfterSiblings), (V{"A20", "A10", "B0", "A0"}));
+    EXPECT_EQ(walk(a->FirstChild(), &TVokVTree::VisitPreOrder), (V{"A10", "A20"}));
+    r->VisitPostOrder(nullptr, 0); // a null callback is allowed
     r->Release();
 }
 
 TEST_F(FrameworkTest, DestroyingARootDeletesSubtreesThenChildrenLastToFirst) {
-    ASSERT_TRUE(VokRegisterClassInfo(&TrackedTree::classRecord, "TestTracked", "TVokStringTree",
-                                     &TrackedTree::Create));
-    events.clear();
-    TVokStringTree* root = Node("TestTracked", "R");
-    TVokStringTree* x = Node("TestTracked", "X");
-    TVokStringTree* y = Node("TestTracked", "Y");
-    TVokStringTree* z = Node("TestTracked", "Z");
+    ASSERT_TRUE(VokRegisterClassInfo(&Tracked::classRecord, "Tracked", "TVokStringTree", &Tracked::Create));
+    TVokStringTree *root = Node("R", "Tracked"), *x = Node("X", "Tracked"), *z = Node("Z", "Tracked");
     root->AppendChild(x);
-    root->AppendChild(y);
+    root->AppendChild(Node("Y", "Tracked"));
     root->AppendChild(z);
-    x->AppendChild(Node("TestTracked", "X1"));
-    x->AppendChild(Node("TestTracked", "X2"));
-    z->AppendChild(Node("TestTracked", "Z1"));
-    EXPECT_EQ(root->Release(), 0);
-    // The root's own destructor starts first; then the subtrees of X and Z go
-    // (each list last to first), then Z, Y, X, each after its own list.
-    EXPECT_EQ(events, (std::vector<std::string>{"R+list", "X2", "X1", "Z1", "Z", "Y", "X"}));
+    x->AppendChild(Node("X1", "Tracked"));
+    x->AppendChild(Node("X2", "Tracked"));
+    z->AppendChild(Node("Z1", "Tracked"));
     events.clear();
+    EXPECT_EQ(root->Release(), 0);
+    // The root's destructor starts first; X's and Z's subtrees go before any child,
+    // then Z, Y, X, each after its own list.
+    EXPECT_EQ(events, (std::vector<std::string>{"R+list", "X2", "X1", "Z1", "Z", "Y", "X"}));
 
-    // A long sibling chain is destroyed and walked, and a deep chain destroyed,
-    // without running out of stack.
-    TVokStringTree* wide = Node("TVokStringTree", "wide");
-    for (int i = 0; i < 100000; ++i)
-        wide->AppendChild(static_cast<TVokVTree*>(CreateObject("TVokTree")));
-    EXPECT_EQ(wide->ChildCount(), 100000);
-    wide->VisitAfterSiblings(nullptr, 0);
-    wide->VisitPreOrder(nullptr, 0);
-    wide->VisitPostOrder(nullptr, 0);
-    EXPECT_EQ(wide->Release(), 0);
+    // Long sibling lists and deep chains do not exhaust the stack.
+    TVokVTree* wide = Node("wide");
     TVokVTree* deep = static_cast<TVokVTree*>(CreateObject("TVokTree"));
     for (int i = 0; i < 100000; ++i) {
+        wide->AppendChild(static_cast<TVokVTree*>(CreateObject("TVokTree")));
         auto* above = static_cast<TVokVTree*>(CreateObject("TVokTree"));
         above->AppendChild(deep);
         deep = above;
     }
+    wide->VisitAfterSiblings(nullptr, 0);
+    wide->VisitPreOrder(nullptr, 0);
+    EXPECT_EQ(wide->Release(), 0);
     EXPECT_EQ(deep->Release(), 0);
 }
 
 TEST_F(FrameworkTest, StringTreeRoundTripKeepsClassesShapeAndNames) {
-    TVokStringTree* r = ExampleTree("TVokStringTree");
-    auto* classTree = static_cast<TVokStringTree*>(CreateObject("TVokClassTree"));
-    classTree->SetName(nullptr); // a null name reads back as the empty one
-    r->AppendChild(classTree);
+    TVokStringTree *r = Node("R"), *a = Node("A");
+    r->AppendChild(a);
+    a->AppendChild(Node("A1"));
+    a->AppendChild(Node(nullptr, "TVokClassTree")); // a null name comes back empty
     r->AppendChild(static_cast<TVokVTree*>(CreateObject("TVokTree")));
-
     std::string path = Path("tree.bin");
     {
         TVokFileStream out(path.c_str(), "wb");
-        ASSERT_NE(out.file, nullptr);
         r->Write(&out);
-        WriteInt32(&out, 0x7a7a7a7a); // whatever follows stays in place
+        WriteInt32(&out, 99);
     }
-    TVokFileStream in(path.c_str(), "rb");
-    ASSERT_NE(in.file, nullptr);
-    TVokLSObj* loaded = LoadObject(&in);
-    ASSERT_NE(loaded, nullptr);
-    int32_t after;
-    EXPECT_TRUE(ReadInt32(&in, &after));
-    EXPECT_EQ(after, 0x7a7a7a7a);
-
-    auto* copy = dynamic_cast<TVokStringTree*>(loaded);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_STREQ(copy->name, "R");
-    EXPECT_EQ(copy->classInfo, &TVokStringTree::classRecord);
-    TVokVTree* a = copy->FirstChild();
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->parent, copy);
-    EXPECT_EQ(ChildNames(a), (std::vector<std::string>{"A1", "A2"}));
-    TVokVTree* b = a->NextSibling();
-    ASSERT_NE(b, nullptr);
-    EXPECT_STREQ(static_cast<TVokStringTree*>(b)->name, "B");
-    EXPECT_EQ(b->FirstChild(), nullptr);
-    TVokVTree* c = b->NextSibling();
-    ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->classInfo, &TVokClassTree::classRecord);
-    EXPECT_STREQ(static_cast<TVokStringTree*>(c)->name, "");
-    TVokVTree* d = c->NextSibling();
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->classInfo, &TVokTree::classRecord);
-    EXPECT_EQ(d->NextSibling(), nullptr);
-    events.clear();
-    copy->VisitPreOrder(
-        [](TVokVTree* node, int32_t) -> int32_t {
-            events.push_back(node->classInfo->name);
-            return 0;
-        },
-        0);
-    EXPECT_EQ(events,
-              (std::vector<std::string>{"TVokStringTree", "TVokStringTree", "TVokStringTree",
-                                        "TVokStringTree", "TVokStringTree", "TVokClassTree", "TVokTree"}));
-
-    // The stored form written again is the same, except that the null name
-    // (length 1, one zero byte) comes back as the empty one (length 0).
-    TVokMemoryStream first, second;
-    r->Write(&first);
-    copy->Write(&second);
-    std::string original(reinterpret_cast<char*>(first.data), first.length);
-    std::string rewritten(reinterpret_cast<char*>(second.data), second.length);
-    size_t nullName = original.find(std::string("\x01\x00\x00\x00\x00\x08\x00\x00\x00TVokTree", 13));
-    ASSERT_NE(nullName, std::string::npos);
-    EXPECT_EQ(original.substr(0, nullName), rewritten.substr(0, nullName));
-    EXPECT_EQ(rewritten.substr(nullName, 4), std::string(4, '\0'));
-    EXPECT_EQ(rewritten.size() + 1, original.size());
-    loaded->Release();
     r->Release();
+    TVokFileStream in(path.c_str(), "rb");
+    auto* copy = dynamic_cast<TVokStringTree*>(LoadObject(&in));
+    ASSERT_NE(copy, nullptr);
+    int32_t after;
+    EXPECT_TRUE(ReadInt32(&in, &after)); // the reader stops right after the tree
+    EXPECT_EQ(after, 99);
+
+    EXPECT_STREQ(copy->name, "R");
+    TVokVTree* first = copy->FirstChild();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(Names(first), (std::vector<std::string>{"A1", ""}));
+    EXPECT_EQ(first->FirstChild()->NextSibling()->classInfo, &TVokClassTree::classRecord);
+    TVokVTree* second = first->NextSibling();
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->classInfo, &TVokTree::classRecord);
+    EXPECT_EQ(second->NextSibling(), nullptr);
+    EXPECT_EQ(second->parent, copy);
+    copy->Release();
 }
