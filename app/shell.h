@@ -1,0 +1,35 @@
+// shell.h -- the entry point, the main window, the message loop and the paced frame
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win32.h"
+
+extern int appActive;           // 1 while the window is active; frames run only then
+extern uint32_t lastFrameTime;  // GetTickCount() at the start of the last frame, milliseconds
+
+constexpr uint32_t FRAME_INTERVAL_MS = 20;  // at most one frame starts per 20 ms of ticks
+
+// Registers the class "hello" (when `previous` is null), registers the scene classes, installs the scene
+// set-up, creates the window "Test" (its WM_CREATE runs the whole set-up), shows it and runs the message
+// loop until WM_QUIT. Returns the quit message's wParam, or 1 when the set-up failed (startupFailed) or
+// the window could not be created.
+int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
+// The main window's procedure: set-up on WM_CREATE, tear-down on WM_DESTROY, activation, Esc, painting
+// and the mouse (picking and dragging).
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// One frame when at least FRAME_INTERVAL_MS have passed since the last one (unsigned 32-bit difference):
+// clear, begin the scene, the five fixed render states, the camera, the simulation step and the drawing,
+// end the scene, present. Nothing when the device does not exist.
+void renderFrame();
+
+// Frees the scene's resources, then releases the device objects in reverse order of creation.
+void shutdownDirect3D();
+
+// Frees every render object's vertices and releases every texture slot handed out; the counts stay.
+void releaseSceneResources();
+
+// Clears appActive and lastFrameTime (tests).
+void resetShell();
