@@ -1,8 +1,8 @@
 // list.cpp -- the pointer list and its shared spare-node pool
 #include "framework/list.h"
 
-// The pool is a list like any other whose pool is itself. Initialise only
-// stores addresses, so the pool is usable before its constructor has run.
+// The pool is a list like any other; its own spare nodes are never taken from
+// itself (PushBack on the pool allocates).
 TVokList vokNodePool;
 
 void TVokList::Initialise() {

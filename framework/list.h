@@ -15,7 +15,9 @@ struct TVokListNode {
 // one, before allocating.
 class TVokList {
   public:
-    TVokList() { Initialise(); }
+    // Constant-initialized, so lists of static storage (the pool, the tag
+    // table) are ready before any start-up code runs.
+    constexpr TVokList();
     ~TVokList() { Clear(); }
 
     TVokList(const TVokList&) = delete;
@@ -44,6 +46,8 @@ class TVokList {
 };
 
 extern TVokList vokNodePool; // shared spare nodes of every TVokList
+
+constexpr TVokList::TVokList() : head{&head, &head, nullptr}, pool(&vokNodePool) {}
 
 // Frees every spare node of the pool (exit clean-up; lists stay usable).
 void VokFreeNodePool();
