@@ -62,7 +62,10 @@ void TVokVTree::DestroyList(TVokVTree* top) {
         delete list;
         if (finished) return;
         owner->childList = nullptr;
-        list = owner->parent->childList;
+        // Back in the list that holds the owner: its parent's list, or the top
+        // list when the caller already let go of it.
+        TVokVTree* holder = owner->parent ? owner->parent->childList : nullptr;
+        list = holder ? holder : top;
         child = owner->next;
     }
 }
