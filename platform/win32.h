@@ -27,7 +27,6 @@
 // ---------------------------------------------------------------------------------------------------------
 #define WINAPI
 #define CALLBACK
-#define APIENTRY
 #define STDMETHODCALLTYPE
 
 typedef int BOOL;
@@ -367,8 +366,9 @@ struct PlatformBackend {
 // Installs a backend (null for none). The backend stays in force until replaced or until platformReset().
 void platformSetBackend(const PlatformBackend* backend);
 
-// Clears the whole core: windows, classes, the queue, the quit flag, key states, the clock (virtual, at 0),
-// the message-box log and the backend. Tests call it to start clean.
+// Clears the whole core: windows (the backend is told), classes, the queue, the quit flag, key states, the
+// clock (virtual, at 0, no idle advance), the message-box log, GDI objects and the backend (none).
+// Tests call it to start clean; platformStopSdl() calls it too.
 void platformReset();
 
 // Clock. While virtual, GetTickCount returns the virtual value; otherwise the backend's ticks (or 0).
@@ -428,6 +428,10 @@ struct PlatformOptions {
 bool platformStartSdl(const PlatformOptions& options);
 void platformStopSdl();
 bool platformIsHeadless();
+
+// The last presented frame: the window's client area as BltFast last left it, pixels 0x00RRGGBB, top row
+// first; null before the first present (OpenGL device only).
+const uint32_t* platformPresentedFrame(int* width, int* height);
 
 // Saves the last presented frame (the window's 640 x 480 client area as BltFast last copied it) as a PNG
 // (SDL2_image). Returns false with a line on stderr when nothing was presented or the file cannot be written.
