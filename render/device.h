@@ -1,6 +1,8 @@
 // device.h -- DirectDraw / Direct3D device set-up: surfaces, device, viewport, projection, material, light
 #pragma once
 
+#include <cstring>
+
 #include "math/vector_math.h"
 #include "platform/d3d7.h"
 
@@ -30,6 +32,13 @@ extern Matrix4 initialWorldMatrix;  // identity; the world transform set once du
 
 constexpr DWORD VIEWPORT_WIDTH = 640;   // pixels; also the back buffer's size
 constexpr DWORD VIEWPORT_HEIGHT = 480;
+
+// A Matrix4 as the device's matrix record; the layouts are the same, element (r, c) at 4r + c.
+inline D3DMATRIX toD3DMatrix(const Matrix4& matrix) {
+    D3DMATRIX out;
+    std::memcpy(static_cast<void*>(&out), matrix.m, sizeof(out));
+    return out;
+}
 
 // The scene set-up that initDirect3D runs as its last step and whose result it returns. The application
 // installs its own (setupScene) before the window is created; null: initDirect3D returns 1 after the
