@@ -322,9 +322,9 @@ TEST_F(SceneTest, MeshSectionRoundTrip)
     bareCopy->Release();
     bare->Release();
 
-    // A mesh inside a frame tree comes back as the frame's child.
+    // A mesh inside a frame tree comes back as the frame's child. (The tree takes
+    // over the mesh: children are owned outright and destroyed with their parent.)
     TVokFrame* frame = NewFrame("Holder");
-    mesh->Retain();
     frame->AppendChild(mesh);
     TVokLSObj* frameCopy = Load(Stored(frame));
     ASSERT_NE(dynamic_cast<TVokFrame*>(frameCopy), nullptr);
@@ -333,7 +333,6 @@ TEST_F(SceneTest, MeshSectionRoundTrip)
     EXPECT_EQ(child->geometry->vertexCount, 5);
     frameCopy->Release();
     frame->Release();
-    mesh->Release();
 }
 
 TEST_F(SceneTest, DamagedMeshSectionsStayInsideTheirArrays)
