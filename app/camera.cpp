@@ -10,6 +10,8 @@
 #include "render/draw.h"
 #include "render/render_object.h"
 
+void (*afterStepHook)() = nullptr;
+
 Vector3 cameraDirection;
 float turnRate = 0.0f;
 
@@ -68,6 +70,7 @@ void updateCameraAndDraw() {
     turnRate *= TURN_DECAY;
 
     stepSimulation(SIMULATION_DT);
+    if (afterStepHook != nullptr) afterStepHook();
 
     if (d3dDevice != nullptr) {
         if (!keyHeld(VK_SHIFT)) {

@@ -13,6 +13,8 @@
 
 int appActive = 0;
 uint32_t lastFrameTime = 0;
+void (*beforeMessageLoopHook)() = nullptr;
+void (*framePresentedHook)() = nullptr;
 
 namespace {
 
@@ -67,6 +69,7 @@ void renderFrame() {
         lastResult = primarySurface->BltFast(static_cast<DWORD>(origin.x), static_cast<DWORD>(origin.y), backBuffer,
                                              &source, DDBLTFAST_WAIT);
     }
+    if (framePresentedHook != nullptr) framePresentedHook();
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -144,6 +147,7 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showC
     }
     ShowWindow(window, showCommand);
     UpdateWindow(window);
+    if (beforeMessageLoopHook != nullptr) beforeMessageLoopHook();
 
     for (;;) {
         MSG msg;
