@@ -38,16 +38,29 @@ struct Ridge {
   double halfWidth;
 };
 
-// Main basin: the column of spheres lands on its upper slope near (0, 66) and rolls down.
+// A wide basin ahead on the right and a small hollow behind the ball's start.
 constexpr Hollow kHollows[] = {
-    {48.0, 128.0, 40.0, 112.0, 28.0},
+    {112.0, 176.0, 32.0, 88.0, 24.0},
     {-128.0, -48.0, 20.0, 64.0, 16.0},
 };
 
 constexpr Ridge kRidges[] = {
-    {-112.0, 48.0, -96.0, 176.0, 16.0, 40.0},
-    {48.0, -40.0, 112.0, 8.0, 20.0, 48.0},
+    {-96.0, 40.0, -84.0, 152.0, 16.0, 36.0},
+    {32.0, -56.0, 80.0, -20.0, 20.0, 48.0},
 };
+
+// A square funnel: a level bottom of whole grid cells and planar walls that rise at a fixed
+// slope from its edges until they meet the floor around. The column of spheres comes down
+// into it and heaps up there: a heap packed between steep walls cannot roll about, so it
+// settles soon after the last sphere lands.
+struct Funnel {
+  double minX, minZ, maxX, maxZ;  // the level bottom, on grid lines
+  double depth;                   // below the plain
+  double slope;                   // rise of the walls per unit of horizontal distance
+};
+
+// The column comes down at about (0.25, 66.25), inside the funnel's bottom cell.
+constexpr Funnel kFunnel = {-5.0, 55.5, 11.0, 71.5, 20.0, 2.0};
 
 // The floor rises towards the walls over this margin, up to kRimHeight at the middle of a
 // side and more in the corners, which rounds the cave's plan.
@@ -63,6 +76,13 @@ double cutHollow(const Hollow& hw, double x, double z, double h) {
   double t = (r - hw.flatRadius) / (hw.outerRadius - hw.flatRadius);
   if (t >= 1.0) return h;
   return -hw.depth + (h + hw.depth) * smoothStep(t);
+}
+
+double funnelHeight(const Funnel& f, double x, double z) {
+  double dx = x < f.minX ? f.minX - x : (x > f.maxX ? x - f.maxX : 0.0);
+  double dz = z < f.minZ ? f.minZ - z : (z > f.maxZ ? z - f.maxZ : 0.0);
+  double d = dx > dz ? dx : dz;
+  return -f.depth + f.slope * d;
 }
 
 double ridgeHeight(const Ridge& r, double x, double z) {
@@ -146,10 +166,12 @@ double roundToFile(double v) {
 double designedFloorHeight(double x, double z) {
   double plain = rimHeight(x, z);
   for (const Ridge& r : kRidges) plain += ridgeHeight(r, x, z);
-  // The hollows are cut into the plain one after the other.
+  // The hollows are cut into the plain one after the other, then the funnel: the lower
+  // surface wins, which keeps level bottoms level and adds no new low points.
   double h = plain;
   for (const Hollow& hw : kHollows) h = cutHollow(hw, x, z, h);
-  return h;
+  double pit = funnelHeight(kFunnel, x, z);
+  return pit < h ? pit : h;
 }
 
 double gridHeight(int i, int j) {

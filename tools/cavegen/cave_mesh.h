@@ -14,10 +14,10 @@ constexpr double kSceneScale = 8.0;
 constexpr double kCell = 16.0;
 constexpr int kCellsX = 28;
 constexpr int kCellsZ = 28;
-constexpr double kMinX = -224.0;
-constexpr double kMinZ = -160.0;
-constexpr double kMaxX = kMinX + kCell * kCellsX;  // 224
-constexpr double kMaxZ = kMinZ + kCell * kCellsZ;  // 288
+constexpr double kMinX = -229.0;
+constexpr double kMinZ = -168.5;
+constexpr double kMaxX = kMinX + kCell * kCellsX;  // 219
+constexpr double kMaxZ = kMinZ + kCell * kCellsZ;  // 279.5
 
 // Walls: rings of vertices from the floor's border up to the open top at kWallTop.
 constexpr int kWallRings = 4;
