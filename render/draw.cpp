@@ -8,11 +8,12 @@ Matrix4 viewMatrixFromPose(const Matrix4& pose) {
     const Vector3 up(pose.m[4], pose.m[5], pose.m[6]);
     const Vector3 forward(pose.m[8], pose.m[9], pose.m[10]);
     const Vector3 eye(pose.m[12], pose.m[13], pose.m[14]);
-    // Rigid inverse: the transposed rotation, and the eye taken back through it.
+    // Rigid inverse: the transposed rotation, and the eye taken back through it (0 - x keeps a zero
+    // translation +0).
     return Matrix4(right.x, up.x, forward.x, 0.0f,
                    right.y, up.y, forward.y, 0.0f,
                    right.z, up.z, forward.z, 0.0f,
-                   -dot(eye, right), -dot(eye, up), -dot(eye, forward), 1.0f);
+                   0.0f - dot(eye, right), 0.0f - dot(eye, up), 0.0f - dot(eye, forward), 1.0f);
 }
 
 void drawRenderObject(RenderObject* object, Matrix4 pose, IDirect3DDevice7* device) {
