@@ -1,29 +1,62 @@
 // cave_bench.cpp -- cave-bench: time per simulation step for the demonstration's 101 bodies
 //
 // Each benchmark sets up the 101 bodies over a generated world and times consecutive calls of
-// stepSimulation(1/60) from the first step on, one step per iteration, so the figure is the mean
-// step time over the whole drop (bodies falling, landing, piling up and rolling).
+// stepSimulation(1/60) from the first step on, one step per iteration, so the figure is the mean step
+// time over the whole drop (bodies falling, landing, piling up and rolling). Every world is timed with
+// the exhaustive search (every body against every triangle, every pair) and with the accelerated one
+// (triangle hierarchy and pair sweep); the accelerated run reports speedup = exhaustive / accelerated.
+//
+//   cave-bench --benchmark_out=bench/results/<machine>.json --benchmark_out_format=json
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+
 #include "physics/bodies.h"
+#include "physics/collision.h"
 #include "physics/simulation.h"
 #include "physics/testing/test_scenes.h"
 
 namespace {
 
-constexpr int DROP_STEPS = 1200;  // 20 s of simulated time
+enum World { BOWL = 0, CAVE = 1 };
+double exhaustiveSecondsPerStep[2] = {0.0, 0.0};  // filled by the exhaustive runs, which come first
 
-void stepBowl(benchmark::State& state) {
-    if (setupBowlScene() == nullptr) {
-        state.SkipWithError("cannot build the bowl scene");
+void stepWorld(benchmark::State& state, World world, ContactSearch search) {
+    RenderObject* mesh = world == BOWL ? setupBowlScene() : setupCaveScene();
+    if (mesh == nullptr) {
+        state.SkipWithError("cannot build the scene");
         return;
     }
-    for (auto _ : state) stepSimulation(SIMULATION_DT);
+    contactSearch = search;
+    double total = 0.0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        stepSimulation(SIMULATION_DT);
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        total += seconds;
+    }
+    const double perStep = total / static_cast<double>(state.iterations());
+    state.counters["triangles"] = worldTriangleCount(mesh);
     state.counters["bodies"] = numBodies;
+    if (search == SEARCH_EXHAUSTIVE) {
+        exhaustiveSecondsPerStep[world] = perStep;
+    } else if (exhaustiveSecondsPerStep[world] > 0.0) {
+        state.counters["speedup"] = exhaustiveSecondsPerStep[world] / perStep;
+    }
+    resetPhysics();
+    resetRenderObjects();
 }
 
 }  // namespace
 
-BENCHMARK(stepBowl)->Name("step/bowl")->Iterations(DROP_STEPS)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(stepWorld, bowl_exhaustive, BOWL, SEARCH_EXHAUSTIVE)
+    ->Iterations(1200)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(stepWorld, bowl_accelerated, BOWL, SEARCH_ACCELERATED)
+    ->Iterations(1200)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(stepWorld, cave20k_exhaustive, CAVE, SEARCH_EXHAUSTIVE)
+    ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(stepWorld, cave20k_accelerated, CAVE, SEARCH_ACCELERATED)
+    ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "physics/contact_index.h"
+
 RenderObject* worldMeshes[MAX_WORLD_MESHES];
 int worldMeshCount = 0;
 
@@ -103,10 +105,13 @@ int registerWorldMesh(RenderObject* mesh) {
         return -1;
     }
     worldMeshes[worldMeshCount] = mesh;
+    // The collision world is entry 0: index its triangles once, now that its vertices are final.
+    if (worldMeshCount == 0) buildWorldContactIndex(mesh);
     return worldMeshCount++;
 }
 
 void resetWorldMeshes() {
     for (int i = 0; i < MAX_WORLD_MESHES; ++i) worldMeshes[i] = nullptr;
     worldMeshCount = 0;
+    freeWorldContactIndex();
 }

@@ -5,6 +5,10 @@
 
 #include "physics/bodies.h"
 #include "physics/collision.h"
+#include "physics/contact_index.h"
+#include "physics/pair_search.h"
+
+ContactSearch contactSearch = SEARCH_ACCELERATED;
 
 namespace {
 
@@ -127,14 +131,26 @@ void stepSimulation(float dt) {
     for (int i = 0; i < count; ++i) {
         if (bodyRenderObject[i] != nullptr) integrateBody(i, dt);
     }
+    const bool accelerated = contactSearch == SEARCH_ACCELERATED;
+    const RenderObject* mesh = worldMeshCount > 0 ? worldMeshes[0] : nullptr;
+    if (accelerated) ensureWorldContactIndex(mesh);
     for (int i = 0; i < count; ++i) {
         if (bodyRenderObject[i] == nullptr) continue;
         Vector3 contacts[MAX_WORLD_CONTACTS];
-        const int n = gatherWorldContacts(bodyPosition(i), bodyRadius[i], contacts);
+        const int n = accelerated ? gatherMeshContactsIndexed(mesh, bodyPosition(i), bodyRadius[i], contacts)
+                                  : gatherMeshContacts(mesh, bodyPosition(i), bodyRadius[i], contacts);
         applyWorldContacts(i, dt, contacts, n);
     }
     for (int i = 0; i < count; ++i) {
         if (bodyRenderObject[i] != nullptr) applyGravityAndDrag(i);
+    }
+    // The broad phase lists the candidate pairs in the loop's order (i, then j ascending), so each
+    // body's force receives the same additions in the same order as from the full double loop.
+    static int pairs[MAX_BODY_PAIRS];
+    const int pairCount = accelerated ? findCandidatePairs(count, pairs) : -1;
+    if (pairCount >= 0) {
+        for (int k = 0; k < pairCount; ++k) applyPairForce(pairs[k] / MAX_BODIES, pairs[k] % MAX_BODIES, dt);
+        return;
     }
     for (int i = 0; i + 1 < count; ++i) {
         if (bodyRenderObject[i] == nullptr) continue;
@@ -147,4 +163,5 @@ void stepSimulation(float dt) {
 void resetPhysics() {
     resetBodies();
     resetWorldMeshes();
+    contactSearch = SEARCH_ACCELERATED;
 }

@@ -16,10 +16,19 @@ constexpr float LINEAR_DRAG = 2.5f;               // force -2.5 * velocity (not 
 constexpr float ANGULAR_DRAG = 2.5f;              // torque -2.5 * angular velocity
 constexpr float PAIR_STIFFNESS = 30.0f;           // pair force 30 * overlap / dt
 
+// How the step finds world contacts and body pairs. Both give bit-identical results; the exhaustive
+// search (every body against every triangle, every pair of bodies) is kept as the reference.
+enum ContactSearch {
+    SEARCH_EXHAUSTIVE = 0,   // every triangle, every pair
+    SEARCH_ACCELERATED = 1,  // bounding-volume hierarchy over the triangles, sort and sweep over the pairs
+};
+extern ContactSearch contactSearch;  // search used by stepSimulation; SEARCH_ACCELERATED after a reset
+
 // Advances every body by dt seconds in four phases: integration of the accumulated force and torque
 // (then cleared), world contacts, gravity and drag, body pairs. Phases 2-4 refill the accumulators for
 // the next call, so every force acts one step late. dt must be > 0; any other value does nothing.
 void stepSimulation(float dt);
 
-// Empties the body store and the world-mesh list (render objects are reset by resetRenderObjects).
+// Empties the body store and the world-mesh list (with its contact index) and selects the accelerated
+// search. Render objects are reset by resetRenderObjects.
 void resetPhysics();

@@ -99,14 +99,140 @@ RenderObject* setupDemoScene(bool (*fill)(RenderObject*)) {
 
 RenderObject* setupBowlScene() { return setupDemoScene(buildBowlMesh); }
 
-bool buildCaveMesh(RenderObject* object, int triangles) {
-    (void)triangles;
-    initRenderObject(object, IDENTITY_MATRIX, nullptr, 0);
-    return false;
+namespace {
+
+constexpr float CAVE_FLOOR_HALF = 80.0f;    // floor square about the axis
+constexpr float CAVE_FLOOR_SPACING = 2.0f;  // floor squares
+constexpr int CAVE_FLOOR_CELLS = 80;
+constexpr int CAVE_WALL_SEGMENTS = 80, CAVE_WALL_RINGS = 40;
+constexpr float CAVE_WALL_BOTTOM = 40.0f, CAVE_WALL_TOP = 640.0f;
+constexpr int CAVE_ROCKS = 200;
+
+// A field of bumps where the column lands (x -8..8, z 58..74), fading to zero at its border.
+float patchBump(float x, float z) {
+    const float u = (x + 8.0f) / 16.0f, v = (z - 58.0f) / 16.0f;
+    if (u <= 0.0f || u >= 1.0f || v <= 0.0f || v >= 1.0f) return 0.0f;
+    const float pi = 3.14159265f;
+    return 0.6f * std::sin(pi * u) * std::sin(pi * v) * std::sin(1.3f * x) * std::sin(1.1f * z);
 }
 
-namespace {
-bool buildStandardCave(RenderObject* object) { return buildCaveMesh(object, 20000); }
+float wallRadius(float angle, float y) {
+    return 68.0f + 5.0f * std::sin(3.0f * angle + 0.013f * y) + 2.5f * std::sin(7.0f * angle - 0.031f * y) +
+           1.5f * std::sin(11.0f * angle + 0.05f * y);
+}
+
+struct TriangleWriter {
+    Vertex* out;
+    int written;
+    int capacity;
+    bool overflow;
+    void point(float x, float y, float z) {
+        if (written >= capacity) {
+            overflow = true;
+            return;
+        }
+        Vertex v{};
+        v.x = x;
+        v.y = y;
+        v.z = z;
+        v.ny = 1.0f;
+        v.tu = x * 0.05f;
+        v.tv = z * 0.05f;
+        out[written++] = v;
+    }
+    void floorPoint(float x, float z) { point(x, caveFloorHeight(x, z) + patchBump(x, z), z); }
+    // A square of the floor as two triangles.
+    void floorSquare(float x, float z, float size) {
+        floorPoint(x, z);
+        floorPoint(x + size, z);
+        floorPoint(x + size, z + size);
+        floorPoint(x, z);
+        floorPoint(x + size, z + size);
+        floorPoint(x, z + size);
+    }
+};
+
+// Deterministic generator for the cave's rocks and its shuffle.
+struct CaveRandom {
+    unsigned long long state = 0x2545F4914F6CDD1DULL;
+    unsigned next() {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<unsigned>(state >> 33);
+    }
+    float unit() { return static_cast<float>(next() % 1000000u) / 1000000.0f; }
+};
+
 }  // namespace
 
-RenderObject* setupCaveScene() { return setupDemoScene(buildStandardCave); }
+float caveFloorHeight(float x, float z) {
+    const float dx = x - CAVE_AXIS_X, dz = z - CAVE_AXIS_Z;
+    return 60.0f + 0.008f * (dx * dx + dz * dz) + 2.0f * std::sin(0.21f * x) * std::cos(0.17f * z) +
+           0.8f * std::sin(0.9f * x + 0.4f * z);
+}
+
+bool buildCaveMesh(RenderObject* object) {
+    initRenderObject(object, IDENTITY_MATRIX, nullptr, 3 * CAVE_TRIANGLES);
+    if (object == nullptr || object->vertices == nullptr) return false;
+    TriangleWriter w{object->vertices, 0, object->vertexCount, false};
+    // Floor: a square grid.
+    for (int k = 0; k < CAVE_FLOOR_CELLS; ++k) {
+        for (int i = 0; i < CAVE_FLOOR_CELLS; ++i) {
+            const float x = CAVE_AXIS_X - CAVE_FLOOR_HALF + CAVE_FLOOR_SPACING * static_cast<float>(i);
+            const float z = CAVE_AXIS_Z - CAVE_FLOOR_HALF + CAVE_FLOOR_SPACING * static_cast<float>(k);
+            w.floorSquare(x, z, CAVE_FLOOR_SPACING);
+        }
+    }
+    // Walls: rings of quads around the axis.
+    const float twoPi = 6.28318531f;
+    auto wallPoint = [&](int s, int ring) {
+        const float angle = twoPi * static_cast<float>(s % CAVE_WALL_SEGMENTS) / CAVE_WALL_SEGMENTS;
+        const float y = CAVE_WALL_BOTTOM + (CAVE_WALL_TOP - CAVE_WALL_BOTTOM) * static_cast<float>(ring) / CAVE_WALL_RINGS;
+        const float radius = wallRadius(angle, y);
+        w.point(CAVE_AXIS_X + radius * std::cos(angle), y, CAVE_AXIS_Z + radius * std::sin(angle));
+    };
+    for (int ring = 0; ring < CAVE_WALL_RINGS; ++ring) {
+        for (int s = 0; s < CAVE_WALL_SEGMENTS; ++s) {
+            wallPoint(s, ring);
+            wallPoint(s + 1, ring);
+            wallPoint(s + 1, ring + 1);
+            wallPoint(s, ring);
+            wallPoint(s + 1, ring + 1);
+            wallPoint(s, ring + 1);
+        }
+    }
+    // Rocks: three-sided pyramids standing on the floor within 50 units of the axis.
+    CaveRandom random;
+    for (int rock = 0; rock < CAVE_ROCKS; ++rock) {
+        const float angle = twoPi * random.unit(), distance = 50.0f * std::sqrt(random.unit());
+        const float cx = CAVE_AXIS_X + distance * std::cos(angle), cz = CAVE_AXIS_Z + distance * std::sin(angle);
+        const float size = 1.5f + 1.5f * random.unit(), turn = twoPi * random.unit();
+        const float base = caveFloorHeight(cx, cz) + patchBump(cx, cz) - 0.3f;
+        float bx[3], bz[3];
+        for (int c = 0; c < 3; ++c) {
+            bx[c] = cx + size * std::cos(turn + twoPi * static_cast<float>(c) / 3.0f);
+            bz[c] = cz + size * std::sin(turn + twoPi * static_cast<float>(c) / 3.0f);
+        }
+        const float apex = base + 1.5f * size;
+        for (int c = 0; c < 3; ++c) {
+            w.point(bx[c], base, bz[c]);
+            w.point(bx[(c + 1) % 3], base, bz[(c + 1) % 3]);
+            w.point(cx, apex, cz);
+        }
+        w.point(bx[0], base, bz[0]);
+        w.point(bx[2], base, bz[2]);
+        w.point(bx[1], base, bz[1]);
+    }
+    if (w.overflow || w.written != 3 * CAVE_TRIANGLES) return false;
+    // Shuffle whole triangles so that their numbers carry no spatial order.
+    for (int t = CAVE_TRIANGLES - 1; t > 0; --t) {
+        const int u = static_cast<int>(random.next() % static_cast<unsigned>(t + 1));
+        for (int c = 0; c < 3; ++c) {
+            const Vertex keep = object->vertices[3 * t + c];
+            object->vertices[3 * t + c] = object->vertices[3 * u + c];
+            object->vertices[3 * u + c] = keep;
+        }
+    }
+    return true;
+}
+
+RenderObject* setupCaveScene() { return setupDemoScene(buildCaveMesh); }

@@ -20,10 +20,19 @@ bool buildBowlMesh(RenderObject* object);
 // Height of the bowl's triangles at (x, z), as meshed; only meaningful inside the bowl's square.
 float bowlSurfaceHeight(float x, float z);
 
-// Cave: a closed tube of irregular rock around the demonstration's drop zone, with a floor, ledges and
-// spikes, made of about `triangles` triangles of mixed sizes in a deterministic shuffled order.
-// Returns false if it cannot allocate.
-bool buildCaveMesh(RenderObject* object, int triangles);
+// Cave: CAVE_TRIANGLES triangles of mixed sizes in a deterministic shuffled order (so triangle numbers
+// say nothing about place): an irregular rock tube of radius 59..77 about the vertical line
+// x = 0, z = 33, from y = 40 to 640, open at the top, standing on a rippled bowl-shaped floor of 2-unit
+// squares (about y = 60 in the middle) with a field of bumps where the column lands, and 200 small rock
+// pyramids. Every body of the demonstration starts inside the tube. Returns false if it
+// cannot allocate.
+constexpr int CAVE_TRIANGLES = 20000;
+constexpr float CAVE_AXIS_X = 0.0f;
+constexpr float CAVE_AXIS_Z = 33.0f;
+bool buildCaveMesh(RenderObject* object);
+
+// Height of the cave's floor function at (x, z) (the triangles interpolate it).
+float caveFloorHeight(float x, float z);
 
 // The demonstration's pseudo-random generator: s = s * 214013 + 2531011, result (s >> 16) & 0x7FFF.
 struct DemoRandom {

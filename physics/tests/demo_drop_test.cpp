@@ -5,6 +5,7 @@
 
 #include "physics/bodies.h"
 #include "physics/collision.h"
+#include "physics/contact_index.h"
 #include "physics/simulation.h"
 #include "physics/testing/test_scenes.h"
 
@@ -49,7 +50,7 @@ TEST(DemoDrop, HundredAndOneBodiesLandInTheBowl) {
             ASSERT_LT(std::fabs(p.z - BOWL_CENTRE_Z), BOWL_HALF_WIDTH) << "body " << i << " step " << step;
             ASSERT_GT(p.y, bowlSurfaceHeight(p.x, p.z)) << "body " << i << " step " << step;
             Vector3 contacts[MAX_WORLD_CONTACTS];
-            if (gatherWorldContacts(p, bodyRadius[i], contacts) > 0) touched[i] = true;
+            if (gatherMeshContactsIndexed(worldMeshes[0], p, bodyRadius[i], contacts) > 0) touched[i] = true;
         }
     }
     // Landed: at the end every body rests on the bowl or on another body, and none is still falling
