@@ -1,4 +1,5 @@
 // corpus_test.cpp -- the reader on real .x files written by other tools (the shared test corpus)
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <string>
@@ -31,17 +32,31 @@ TEST_F(XfileTest, EveryCorpusFileGivesItsFramesAndMeshes)
     if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         GTEST_SKIP() << "no corpus at " << folder;
     }
-    for (const auto& file : corpus) {
-        SCOPED_TRACE(file.name);
-        std::string path = folder + "/" + file.name;
+    // Every .x file of the folder is read and checked; those listed above must give their counts.
+    size_t listed = 0;
+    DIR* entries = opendir(folder.c_str());
+    ASSERT_NE(entries, nullptr);
+    while (const dirent* entry = readdir(entries)) {
+        std::string name = entry->d_name;
+        if (name.size() < 2 || name.compare(name.size() - 2, 2, ".x") != 0) {
+            continue;
+        }
+        SCOPED_TRACE(name);
+        std::string path = folder + "/" + name;
         Root root(ReadScene(path.c_str()));
-        ASSERT_NE(root, nullptr);
         int frames = 0;
         int meshes = 0;
         CheckTree(root.get(), &frames, &meshes, static_cast<int32_t>(ReadFile(path).size()));
-        EXPECT_EQ(frames, file.frames);
-        EXPECT_EQ(meshes, file.meshes);
+        for (const auto& file : corpus) {
+            if (name == file.name) {
+                listed++;
+                EXPECT_EQ(frames, file.frames);
+                EXPECT_EQ(meshes, file.meshes);
+            }
+        }
     }
+    closedir(entries);
+    EXPECT_EQ(listed, sizeof corpus / sizeof corpus[0]);
     EXPECT_EQ(ReadFile(logPath), ""); // every file could be opened
 
     // A top-level mesh in a CR LF file; more normals than positions (one vertex per corner).
