@@ -44,7 +44,9 @@ inline bool operator==(const GUID& a, const GUID& b) {
         if (a.Data4[i] != b.Data4[i]) return false;
     return true;
 }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
+inline bool operator!=(const GUID& a, const GUID& b) {
+    return !(a == b);
+}
 
 extern const IID IID_IUnknown;
 extern const IID IID_IDirectDraw7;
@@ -268,7 +270,7 @@ typedef DDSURFACEDESC2* LPDDSURFACEDESC2;
 // Direct3D records and constants
 // ---------------------------------------------------------------------------------------------------------
 typedef float D3DVALUE;
-typedef DWORD D3DCOLOR;  // 0xAARRGGBB
+typedef DWORD D3DCOLOR; // 0xAARRGGBB
 
 struct D3DCOLORVALUE {
     union {
@@ -384,7 +386,7 @@ struct D3DLIGHT7 {
 };
 typedef D3DLIGHT7* LPD3DLIGHT7;
 
-#define D3DLIGHT_RANGE_MAX ((float)1.8446743e19f)  // sqrt(FLT_MAX)
+#define D3DLIGHT_RANGE_MAX ((float)1.8446743e19f) // sqrt(FLT_MAX)
 
 enum D3DPRIMITIVETYPE {
     D3DPT_POINTLIST = 1,
@@ -483,7 +485,8 @@ enum D3DRENDERSTATETYPE {
 #define D3DENUMRET_OK 1
 
 // Colour helpers.
-#define RGBA_MAKE(r, g, b, a) ((D3DCOLOR)(((DWORD)(a) << 24) | ((DWORD)(r) << 16) | ((DWORD)(g) << 8) | (DWORD)(b)))
+#define RGBA_MAKE(r, g, b, a)                                                                                \
+    ((D3DCOLOR)(((DWORD)(a) << 24) | ((DWORD)(r) << 16) | ((DWORD)(g) << 8) | (DWORD)(b)))
 #define RGB_MAKE(r, g, b) ((D3DCOLOR)(((DWORD)(r) << 16) | ((DWORD)(g) << 8) | (DWORD)(b)))
 
 typedef HRESULT(CALLBACK* LPD3DENUMPIXELFORMATSCALLBACK)(LPDDPIXELFORMAT format, LPVOID context);
@@ -506,9 +509,9 @@ typedef IDirect3DDevice7* LPDIRECT3DDEVICE7;
 struct IUnknown {
     virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* object) = 0;
     virtual DWORD STDMETHODCALLTYPE AddRef() = 0;
-    virtual DWORD STDMETHODCALLTYPE Release() = 0;  // returns the references left
+    virtual DWORD STDMETHODCALLTYPE Release() = 0; // returns the references left
 
-protected:
+  protected:
     virtual ~IUnknown() = default;
 };
 
@@ -539,12 +542,13 @@ struct IDirectDrawSurface7 : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetDC(HDC* dc) = 0;
     virtual HRESULT STDMETHODCALLTYPE ReleaseDC(HDC dc) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC2 desc) = 0;
-    virtual HRESULT STDMETHODCALLTYPE IsLost() = 0;   // DD_OK, or DDERR_SURFACELOST
-    virtual HRESULT STDMETHODCALLTYPE Restore() = 0;  // DD_OK when the surface holds its memory again
+    virtual HRESULT STDMETHODCALLTYPE IsLost() = 0;  // DD_OK, or DDERR_SURFACELOST
+    virtual HRESULT STDMETHODCALLTYPE Restore() = 0; // DD_OK when the surface holds its memory again
 };
 
 struct IDirect3D7 : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE EnumZBufferFormats(REFCLSID deviceGuid, LPD3DENUMPIXELFORMATSCALLBACK callback,
+    virtual HRESULT STDMETHODCALLTYPE EnumZBufferFormats(REFCLSID deviceGuid,
+                                                         LPD3DENUMPIXELFORMATSCALLBACK callback,
                                                          LPVOID context) = 0;
     // The render target must be a 3D-capable surface of this DirectDraw object.
     virtual HRESULT STDMETHODCALLTYPE CreateDevice(REFCLSID deviceGuid, LPDIRECTDRAWSURFACE7 target,
@@ -552,12 +556,13 @@ struct IDirect3D7 : IUnknown {
 };
 
 struct IDirect3DDevice7 : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback, LPVOID context) = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumTextureFormats(LPD3DENUMPIXELFORMATSCALLBACK callback,
+                                                         LPVOID context) = 0;
     virtual HRESULT STDMETHODCALLTYPE BeginScene() = 0;
     virtual HRESULT STDMETHODCALLTYPE EndScene() = 0;
     // count 0 and rects null: the whole viewport. z in 0..1.
-    virtual HRESULT STDMETHODCALLTYPE Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR color, D3DVALUE z,
-                                            DWORD stencil) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Clear(DWORD count, LPD3DRECT rects, DWORD flags, D3DCOLOR color,
+                                            D3DVALUE z, DWORD stencil) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetTransform(D3DTRANSFORMSTATETYPE state, LPD3DMATRIX matrix) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetTransform(D3DTRANSFORMSTATETYPE state, LPD3DMATRIX matrix) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetViewport(LPD3DVIEWPORT7 viewport) = 0;
@@ -572,8 +577,8 @@ struct IDirect3DDevice7 : IUnknown {
     // Stage 0 only; null draws untextured. The device holds a reference to the texture while it is set.
     virtual HRESULT STDMETHODCALLTYPE SetTexture(DWORD stage, LPDIRECTDRAWSURFACE7 texture) = 0;
     // D3DPT_TRIANGLELIST of 0x112 vertices (see D3DFVF_*); `count` vertices, a multiple of 3.
-    virtual HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat, LPVOID vertices,
-                                                    DWORD count, DWORD flags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, DWORD vertexFormat,
+                                                    LPVOID vertices, DWORD count, DWORD flags) = 0;
 };
 
 // Creates the DirectDraw object. `guid` null: the default display driver; `iid` must be IID_IDirectDraw7.
@@ -584,7 +589,8 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* directDraw, REFIID iid, IU
 // ---------------------------------------------------------------------------------------------------------
 // A factory that makes the DirectDraw object of one implementation (OpenGL or recorded), given the
 // arguments of DirectDrawCreateEx (`directDraw` is not null and already set to null).
-typedef HRESULT (*PlatformDirectDrawFactory)(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw);
+typedef HRESULT (*PlatformDirectDrawFactory)(GUID* guid, REFIID iid, IUnknown* outer,
+                                             IDirectDraw7** directDraw);
 // Installs the implementation DirectDrawCreateEx uses (null: none, DirectDrawCreateEx fails with
 // DDERR_NOTINITIALIZED). platformStartSdl() installs OpenGL; recordReset() installs the recorder.
 void platformSetDirectDrawFactory(PlatformDirectDrawFactory factory);

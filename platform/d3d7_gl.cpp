@@ -33,12 +33,12 @@ namespace {
 
 // The one OpenGL context and what it knows.
 struct GlState {
-    SDL_Window* contextWindow = nullptr;  // hidden window the context was made on
+    SDL_Window* contextWindow = nullptr; // hidden window the context was made on
     SDL_GLContext context = nullptr;
-    SDL_Window* current = nullptr;        // window the context is current on
-    bool hardware = false;                // OpenGL runs on a GPU (not llvmpipe / softpipe / swrast)
-    int generation = 0;                   // changes when the context is destroyed
-    std::vector<uint32_t> presented;      // last presented client area, 0x00RRGGBB, top row first
+    SDL_Window* current = nullptr;   // window the context is current on
+    bool hardware = false;           // OpenGL runs on a GPU (not llvmpipe / softpipe / swrast)
+    int generation = 0;              // changes when the context is destroyed
+    std::vector<uint32_t> presented; // last presented client area, 0x00RRGGBB, top row first
     int presentedWidth = 0;
     int presentedHeight = 0;
 };
@@ -62,9 +62,10 @@ bool ensureContext() {
     gl.current = gl.contextWindow;
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     std::string r = renderer ? renderer : "";
-    gl.hardware = !r.empty() && r.find("llvmpipe") == std::string::npos && r.find("softpipe") == std::string::npos &&
-                  r.find("Software") == std::string::npos && r.find("swrast") == std::string::npos;
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);  // odd-sized 16-bit textures have rows of any length
+    gl.hardware = !r.empty() && r.find("llvmpipe") == std::string::npos &&
+                  r.find("softpipe") == std::string::npos && r.find("Software") == std::string::npos &&
+                  r.find("swrast") == std::string::npos;
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1); // odd-sized 16-bit textures have rows of any length
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glDisable(GL_DITHER);
     return true;
@@ -95,7 +96,8 @@ D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j) {
             float s = 0.0f;
-            for (int k = 0; k < 4; ++k) s += a.m[i][k] * b.m[k][j];
+            for (int k = 0; k < 4; ++k)
+                s += a.m[i][k] * b.m[k][j];
             r.m[i][j] = s;
         }
     return r;
@@ -138,16 +140,17 @@ const std::vector<TextureFormat>& textureFormats() {
         {rgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000), GL_RGBA, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV},
         {rgbFormat(16, 0xF800, 0x07E0, 0x001F, 0), GL_RGB, GL_RGB, GL_UNSIGNED_SHORT_5_6_5},
         {rgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0), GL_RGB, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV},
-        {rgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000), GL_RGBA, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV},
+        {rgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000), GL_RGBA, GL_BGRA,
+         GL_UNSIGNED_INT_8_8_8_8_REV},
     };
     return formats;
 }
 
 const TextureFormat* findTextureFormat(const DDPIXELFORMAT& f) {
     for (const auto& t : textureFormats())
-        if (t.ddpf.dwFlags == f.dwFlags && t.ddpf.dwRGBBitCount == f.dwRGBBitCount && t.ddpf.dwRBitMask == f.dwRBitMask &&
-            t.ddpf.dwGBitMask == f.dwGBitMask && t.ddpf.dwBBitMask == f.dwBBitMask &&
-            t.ddpf.dwRGBAlphaBitMask == f.dwRGBAlphaBitMask)
+        if (t.ddpf.dwFlags == f.dwFlags && t.ddpf.dwRGBBitCount == f.dwRGBBitCount &&
+            t.ddpf.dwRBitMask == f.dwRBitMask && t.ddpf.dwGBitMask == f.dwGBitMask &&
+            t.ddpf.dwBBitMask == f.dwBBitMask && t.ddpf.dwRGBAlphaBitMask == f.dwRGBAlphaBitMask)
             return &t;
     return nullptr;
 }
@@ -158,12 +161,14 @@ const std::vector<DDPIXELFORMAT>& zBufferFormats() {
     return formats;
 }
 
-bool isHalGuid(REFCLSID g) { return g == IID_IDirect3DHALDevice || g == IID_IDirect3DTnLHalDevice; }
+bool isHalGuid(REFCLSID g) {
+    return g == IID_IDirect3DHALDevice || g == IID_IDirect3DTnLHalDevice;
+}
 
 // Reference counting shared by every object.
 struct GlObject {
     DWORD refs = 1;
-    int generation = gl.generation;  // context the object's GL names belong to
+    int generation = gl.generation; // context the object's GL names belong to
     virtual ~GlObject() = default;
     bool contextAlive() const { return gl.context && generation == gl.generation && makeCurrent(); }
 };
@@ -175,15 +180,15 @@ struct GlDirectDraw;
 struct GlSurface : IDirectDrawSurface7, GlObject {
     Role role;
     DDSURFACEDESC2 desc;
-    GlDirectDraw* owner;            // holds a reference
-    GLuint framebuffer = 0;         // target
-    GLuint colorBuffer = 0;         // target
-    GLuint depthBuffer = 0;         // z-buffer
-    GLuint texture = 0;             // texture
+    GlDirectDraw* owner;    // holds a reference
+    GLuint framebuffer = 0; // target
+    GLuint colorBuffer = 0; // target
+    GLuint depthBuffer = 0; // z-buffer
+    GLuint texture = 0;     // texture
     const TextureFormat* format = nullptr;
-    std::vector<uint8_t> pixels;    // texture pixel memory, rows of `pitch` bytes
+    std::vector<uint8_t> pixels; // texture pixel memory, rows of `pitch` bytes
     int pitch = 0;
-    GlSurface* zbuffer = nullptr;   // attached to a target, holds a reference
+    GlSurface* zbuffer = nullptr; // attached to a target, holds a reference
     HDC dc = nullptr;
 
     GlSurface(Role r, const DDSURFACEDESC2& d, GlDirectDraw* dd);
@@ -214,7 +219,8 @@ struct GlSurface : IDirectDrawSurface7, GlObject {
         }
         return DDERR_NOTFOUND;
     }
-    HRESULT STDMETHODCALLTYPE BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT srcRect, DWORD flags) override;
+    HRESULT STDMETHODCALLTYPE BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT srcRect,
+                                      DWORD flags) override;
     HRESULT STDMETHODCALLTYPE Flip(LPDIRECTDRAWSURFACE7, DWORD) override { return DDERR_NOTFLIPPABLE; }
     HRESULT STDMETHODCALLTYPE GetDC(HDC* out) override {
         if (!out) return DDERR_INVALIDPARAMS;
@@ -222,8 +228,8 @@ struct GlSurface : IDirectDrawSurface7, GlObject {
         if (role != Role::Texture || pixels.empty()) return DDERR_NODC;
         if (dc) return DDERR_DCALREADYCREATED;
         const DDPIXELFORMAT& f = desc.ddpfPixelFormat;
-        dc = platformCreatePixelDC(pixels.data(), int(desc.dwWidth), int(desc.dwHeight), pitch, f.dwRGBBitCount,
-                                   f.dwRBitMask, f.dwGBitMask, f.dwBBitMask);
+        dc = platformCreatePixelDC(pixels.data(), int(desc.dwWidth), int(desc.dwHeight), pitch,
+                                   f.dwRGBBitCount, f.dwRBitMask, f.dwGBitMask, f.dwBBitMask);
         if (!dc) return DDERR_NODC;
         *out = dc;
         return DD_OK;
@@ -241,7 +247,7 @@ struct GlSurface : IDirectDrawSurface7, GlObject {
         out->dwSize = sizeof(DDSURFACEDESC2);
         return DD_OK;
     }
-    HRESULT STDMETHODCALLTYPE IsLost() override { return DD_OK; }   // OpenGL objects are never lost
+    HRESULT STDMETHODCALLTYPE IsLost() override { return DD_OK; } // OpenGL objects are never lost
     HRESULT STDMETHODCALLTYPE Restore() override { return DD_OK; }
 
     // Sends the pixel memory to the GL texture (formats without alpha are stored opaque).
@@ -254,7 +260,7 @@ struct GlSurface : IDirectDrawSurface7, GlObject {
 };
 
 struct GlDevice : IDirect3DDevice7, GlObject {
-    GlSurface* target;  // holds a reference
+    GlSurface* target; // holds a reference
     bool software;
     std::map<DWORD, DWORD> renderStates;
     D3DMATRIX world = identity(), view = identity(), projection = identity();
@@ -263,7 +269,7 @@ struct GlDevice : IDirect3DDevice7, GlObject {
     D3DLIGHT7 lights[8];
     bool lightSet[8] = {};
     bool lightEnabled[8] = {};
-    GlSurface* texture = nullptr;  // stage 0, holds a reference
+    GlSurface* texture = nullptr; // stage 0, holds a reference
     bool inScene = false;
 
     GlDevice(GlSurface* t, bool soft) : target(t), software(soft) {
@@ -387,9 +393,12 @@ struct GlDevice : IDirect3DDevice7, GlObject {
 
     D3DMATRIX* transformSlot(D3DTRANSFORMSTATETYPE s) {
         switch (s) {
-            case D3DTRANSFORMSTATE_WORLD: return &world;
-            case D3DTRANSFORMSTATE_VIEW: return &view;
-            case D3DTRANSFORMSTATE_PROJECTION: return &projection;
+        case D3DTRANSFORMSTATE_WORLD:
+            return &world;
+        case D3DTRANSFORMSTATE_VIEW:
+            return &view;
+        case D3DTRANSFORMSTATE_PROJECTION:
+            return &projection;
         }
         return nullptr;
     }
@@ -406,9 +415,10 @@ struct GlDevice : IDirect3DDevice7, GlObject {
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE SetViewport(LPD3DVIEWPORT7 vp) override {
-        if (!vp || vp->dwWidth == 0 || vp->dwHeight == 0 || uint64_t(vp->dwX) + vp->dwWidth > target->desc.dwWidth ||
-            uint64_t(vp->dwY) + vp->dwHeight > target->desc.dwHeight || !(vp->dvMinZ >= 0.0f && vp->dvMinZ <= 1.0f) ||
-            !(vp->dvMaxZ >= 0.0f && vp->dvMaxZ <= 1.0f))
+        if (!vp || vp->dwWidth == 0 || vp->dwHeight == 0 ||
+            uint64_t(vp->dwX) + vp->dwWidth > target->desc.dwWidth ||
+            uint64_t(vp->dwY) + vp->dwHeight > target->desc.dwHeight ||
+            !(vp->dvMinZ >= 0.0f && vp->dvMinZ <= 1.0f) || !(vp->dvMaxZ >= 0.0f && vp->dvMaxZ <= 1.0f))
             return DDERR_INVALIDPARAMS;
         viewport = *vp;
         return D3D_OK;
@@ -442,7 +452,7 @@ struct GlDevice : IDirect3DDevice7, GlObject {
     }
     HRESULT STDMETHODCALLTYPE LightEnable(DWORD index, BOOL enable) override {
         if (index >= 8) return DDERR_INVALIDPARAMS;
-        if (!lightSet[index]) {  // Direct3D enables a default white directional light
+        if (!lightSet[index]) { // Direct3D enables a default white directional light
             std::memset(&lights[index], 0, sizeof lights[index]);
             lights[index].dltType = D3DLIGHT_DIRECTIONAL;
             lights[index].dcvDiffuse = {{1.0f}, {1.0f}, {1.0f}, {0.0f}};
@@ -470,30 +480,49 @@ struct GlDevice : IDirect3DDevice7, GlObject {
 
 GLenum blendFactor(DWORD b) {
     switch (b) {
-        case D3DBLEND_ZERO: return GL_ZERO;
-        case D3DBLEND_ONE: return GL_ONE;
-        case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
-        case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-        case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
-        case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-        case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
-        case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-        case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
-        case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-        default: return GL_ONE;
+    case D3DBLEND_ZERO:
+        return GL_ZERO;
+    case D3DBLEND_ONE:
+        return GL_ONE;
+    case D3DBLEND_SRCCOLOR:
+        return GL_SRC_COLOR;
+    case D3DBLEND_INVSRCCOLOR:
+        return GL_ONE_MINUS_SRC_COLOR;
+    case D3DBLEND_SRCALPHA:
+        return GL_SRC_ALPHA;
+    case D3DBLEND_INVSRCALPHA:
+        return GL_ONE_MINUS_SRC_ALPHA;
+    case D3DBLEND_DESTALPHA:
+        return GL_DST_ALPHA;
+    case D3DBLEND_INVDESTALPHA:
+        return GL_ONE_MINUS_DST_ALPHA;
+    case D3DBLEND_DESTCOLOR:
+        return GL_DST_COLOR;
+    case D3DBLEND_INVDESTCOLOR:
+        return GL_ONE_MINUS_DST_COLOR;
+    default:
+        return GL_ONE;
     }
 }
 
 GLenum compareFunc(DWORD c) {
     switch (c) {
-        case D3DCMP_NEVER: return GL_NEVER;
-        case D3DCMP_LESS: return GL_LESS;
-        case D3DCMP_EQUAL: return GL_EQUAL;
-        case D3DCMP_LESSEQUAL: return GL_LEQUAL;
-        case D3DCMP_GREATER: return GL_GREATER;
-        case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
-        case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
-        default: return GL_ALWAYS;
+    case D3DCMP_NEVER:
+        return GL_NEVER;
+    case D3DCMP_LESS:
+        return GL_LESS;
+    case D3DCMP_EQUAL:
+        return GL_EQUAL;
+    case D3DCMP_LESSEQUAL:
+        return GL_LEQUAL;
+    case D3DCMP_GREATER:
+        return GL_GREATER;
+    case D3DCMP_NOTEQUAL:
+        return GL_NOTEQUAL;
+    case D3DCMP_GREATEREQUAL:
+        return GL_GEQUAL;
+    default:
+        return GL_ALWAYS;
     }
 }
 
@@ -504,11 +533,15 @@ void setColor(GLenum light, GLenum what, const D3DCOLORVALUE& c) {
 
 void GlDevice::applyStates() {
     // Transforms: projection x C (depth 0..w -> -w..w, half-pixel move), modelview = world x view.
+    // The half-pixel move is kept 1/64 pixel short so that a pixel centre lying exactly on an edge falls
+    // inside for top and left edges and outside for bottom and right ones, Direct3D's fill rule (OpenGL's
+    // own rule, seen through the flipped y axis, would give the opposite).
+    const float move = 0.5f - 1.0f / 64.0f;
     D3DMATRIX c = identity();
     c._33 = 2.0f;
     c._43 = -1.0f;
-    c._41 = 1.0f / float(viewport.dwWidth);
-    c._42 = -1.0f / float(viewport.dwHeight);
+    c._41 = 2.0f * move / float(viewport.dwWidth);
+    c._42 = -2.0f * move / float(viewport.dwHeight);
     D3DMATRIX p = multiply(projection, c);
     glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(&p.m[0][0]);
@@ -526,11 +559,14 @@ void GlDevice::applyStates() {
         glLightModeli(GL_LIGHT_MODEL_TWO_SIDE, GL_FALSE);
         glDisable(GL_COLOR_MATERIAL);
         bool specular = state(D3DRENDERSTATE_SPECULARENABLE) != FALSE;
-        const GLfloat md[4] = {material.diffuse.r, material.diffuse.g, material.diffuse.b, material.diffuse.a};
-        const GLfloat ma[4] = {material.ambient.r, material.ambient.g, material.ambient.b, material.ambient.a};
+        const GLfloat md[4] = {material.diffuse.r, material.diffuse.g, material.diffuse.b,
+                               material.diffuse.a};
+        const GLfloat ma[4] = {material.ambient.r, material.ambient.g, material.ambient.b,
+                               material.ambient.a};
         const GLfloat ms[4] = {specular ? material.specular.r : 0.0f, specular ? material.specular.g : 0.0f,
                                specular ? material.specular.b : 0.0f, specular ? material.specular.a : 0.0f};
-        const GLfloat me[4] = {material.emissive.r, material.emissive.g, material.emissive.b, material.emissive.a};
+        const GLfloat me[4] = {material.emissive.r, material.emissive.g, material.emissive.b,
+                               material.emissive.a};
         glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, md);
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ma);
         glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, ms);
@@ -578,7 +614,7 @@ void GlDevice::applyStates() {
         }
     } else {
         glDisable(GL_LIGHTING);
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);  // unlit vertices without a colour are white
+        glColor4f(1.0f, 1.0f, 1.0f, 1.0f); // unlit vertices without a colour are white
     }
     D3DMATRIX mv = multiply(world, view);
     glLoadMatrixf(&mv.m[0][0]);
@@ -596,12 +632,13 @@ void GlDevice::applyStates() {
         glDepthFunc(compareFunc(state(D3DRENDERSTATE_ZFUNC)));
         glDepthMask(state(D3DRENDERSTATE_ZWRITEENABLE) ? GL_TRUE : GL_FALSE);
     } else {
-        glDisable(GL_DEPTH_TEST);  // also no depth writes
+        glDisable(GL_DEPTH_TEST); // also no depth writes
     }
 
     if (state(D3DRENDERSTATE_ALPHABLENDENABLE)) {
         glEnable(GL_BLEND);
-        glBlendFunc(blendFactor(state(D3DRENDERSTATE_SRCBLEND)), blendFactor(state(D3DRENDERSTATE_DESTBLEND)));
+        glBlendFunc(blendFactor(state(D3DRENDERSTATE_SRCBLEND)),
+                    blendFactor(state(D3DRENDERSTATE_DESTBLEND)));
     } else {
         glDisable(GL_BLEND);
     }
@@ -609,20 +646,28 @@ void GlDevice::applyStates() {
     // The image is not flipped, so OpenGL's counter-clockwise is what looks counter-clockwise on screen.
     glFrontFace(GL_CCW);
     switch (state(D3DRENDERSTATE_CULLMODE)) {
-        case D3DCULL_NONE: glDisable(GL_CULL_FACE); break;
-        case D3DCULL_CW:
-            glEnable(GL_CULL_FACE);
-            glCullFace(GL_BACK);
-            break;
-        default:
-            glEnable(GL_CULL_FACE);
-            glCullFace(GL_FRONT);
-            break;
+    case D3DCULL_NONE:
+        glDisable(GL_CULL_FACE);
+        break;
+    case D3DCULL_CW:
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        break;
+    default:
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_FRONT);
+        break;
     }
     switch (state(D3DRENDERSTATE_FILLMODE)) {
-        case D3DFILL_POINT: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
-        case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
-        default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+    case D3DFILL_POINT:
+        glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+        break;
+    case D3DFILL_WIREFRAME:
+        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        break;
+    default:
+        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        break;
     }
     glShadeModel(state(D3DRENDERSTATE_SHADEMODE) == D3DSHADE_FLAT ? GL_FLAT : GL_SMOOTH);
 }
@@ -632,19 +677,32 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertice
     if (fvf != (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1)) return D3DERR_INVALIDVERTEXFORMAT;
     GLenum mode;
     switch (type) {
-        case D3DPT_POINTLIST: mode = GL_POINTS; break;
-        case D3DPT_LINELIST: mode = GL_LINES; break;
-        case D3DPT_LINESTRIP: mode = GL_LINE_STRIP; break;
-        case D3DPT_TRIANGLELIST: mode = GL_TRIANGLES; break;
-        case D3DPT_TRIANGLESTRIP: mode = GL_TRIANGLE_STRIP; break;
-        case D3DPT_TRIANGLEFAN: mode = GL_TRIANGLE_FAN; break;
-        default: return DDERR_INVALIDPARAMS;
+    case D3DPT_POINTLIST:
+        mode = GL_POINTS;
+        break;
+    case D3DPT_LINELIST:
+        mode = GL_LINES;
+        break;
+    case D3DPT_LINESTRIP:
+        mode = GL_LINE_STRIP;
+        break;
+    case D3DPT_TRIANGLELIST:
+        mode = GL_TRIANGLES;
+        break;
+    case D3DPT_TRIANGLESTRIP:
+        mode = GL_TRIANGLE_STRIP;
+        break;
+    case D3DPT_TRIANGLEFAN:
+        mode = GL_TRIANGLE_FAN;
+        break;
+    default:
+        return DDERR_INVALIDPARAMS;
     }
     if (count > 0 && !vertices) return DDERR_INVALIDPARAMS;
     if (count == 0) return D3D_OK;
     if (!bindTarget()) return DDERR_GENERIC;
     applyStates();
-    const GLsizei stride = 32;  // x y z, nx ny nz, tu tv
+    const GLsizei stride = 32; // x y z, nx ny nz, tu tv
     const float* v = static_cast<const float*>(vertices);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
@@ -662,7 +720,7 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertice
 struct GlDirect3D;
 
 struct GlDirectDraw : IDirectDraw7, GlObject {
-    HWND window = nullptr;  // from SetCooperativeLevel
+    HWND window = nullptr; // from SetCooperativeLevel
     bool cooperative = false;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* object) override;
@@ -674,18 +732,23 @@ struct GlDirectDraw : IDirectDraw7, GlObject {
     }
     HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD flags) override {
         bool normal = (flags & DDSCL_NORMAL) != 0;
-        bool exclusive = (flags & (DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE)) == (DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE);
-        if (normal == exclusive || (exclusive && !hwnd) || (hwnd && !IsWindow(hwnd))) return DDERR_INVALIDPARAMS;
+        bool exclusive =
+            (flags & (DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE)) == (DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE);
+        if (normal == exclusive || (exclusive && !hwnd) || (hwnd && !IsWindow(hwnd)))
+            return DDERR_INVALIDPARAMS;
         window = hwnd;
         cooperative = true;
         return DD_OK;
     }
-    HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD, DWORD, DWORD, DWORD, DWORD) override { return DDERR_UNSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* out, IUnknown* outer) override;
+    HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD, DWORD, DWORD, DWORD, DWORD) override {
+        return DDERR_UNSUPPORTED;
+    }
+    HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* out,
+                                            IUnknown* outer) override;
 };
 
 struct GlDirect3D : IDirect3D7, GlObject {
-    GlDirectDraw* owner;  // holds a reference
+    GlDirectDraw* owner; // holds a reference
 
     explicit GlDirect3D(GlDirectDraw* dd) : owner(dd) { owner->AddRef(); }
     ~GlDirect3D() override { owner->Release(); }
@@ -704,15 +767,17 @@ struct GlDirect3D : IDirect3D7, GlObject {
         if (left == 0) delete this;
         return left;
     }
-    HRESULT STDMETHODCALLTYPE EnumZBufferFormats(REFCLSID g, LPD3DENUMPIXELFORMATSCALLBACK cb, LPVOID ctx) override {
+    HRESULT STDMETHODCALLTYPE EnumZBufferFormats(REFCLSID g, LPD3DENUMPIXELFORMATSCALLBACK cb,
+                                                 LPVOID ctx) override {
         if (!cb || (!isHalGuid(g) && g != IID_IDirect3DRGBDevice)) return DDERR_INVALIDPARAMS;
         if (!ensureContext()) return DDERR_GENERIC;
-        if (isHalGuid(g) && !gl.hardware) return D3D_OK;  // no hardware device: nothing to offer
+        if (isHalGuid(g) && !gl.hardware) return D3D_OK; // no hardware device: nothing to offer
         for (DDPIXELFORMAT f : zBufferFormats())
             if (cb(&f, ctx) == D3DENUMRET_CANCEL) break;
         return D3D_OK;
     }
-    HRESULT STDMETHODCALLTYPE CreateDevice(REFCLSID g, LPDIRECTDRAWSURFACE7 target, LPDIRECT3DDEVICE7* out) override;
+    HRESULT STDMETHODCALLTYPE CreateDevice(REFCLSID g, LPDIRECTDRAWSURFACE7 target,
+                                           LPDIRECT3DDEVICE7* out) override;
 };
 
 // Surfaces and devices are only ever ours; anything else is refused by role check on our own list.
@@ -805,7 +870,8 @@ HRESULT GlSurface::BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT
         glBindFramebuffer(GL_READ_FRAMEBUFFER, src->framebuffer);
         GLint readX = r.left + (x0 - dx);
         GLint readY = sh - (r.top + (y1 - dy));
-        glReadPixels(readX, readY, GLsizei(x1 - x0), GLsizei(y1 - y0), GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+        glReadPixels(readX, readY, GLsizei(x1 - x0), GLsizei(y1 - y0), GL_RGBA, GL_UNSIGNED_BYTE,
+                     rgba.data());
         for (int row = 0; row < y1 - y0; ++row) {
             const uint8_t* in = &rgba[size_t(y1 - y0 - 1 - row) * size_t(x1 - x0) * 4];
             uint32_t* out = &gl.presented[size_t(y0 + row) * size_t(cw) + size_t(x0)];
@@ -836,10 +902,10 @@ HRESULT GlDirectDraw::CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* ou
     else if (caps & DDSCAPS_3DDEVICE)
         role = Role::Target;
     else
-        return DDERR_INVALIDCAPS;  // plain off-screen surfaces are not needed by the system
+        return DDERR_INVALIDCAPS; // plain off-screen surfaces are not needed by the system
     DDSURFACEDESC2 made = *d;
     if (role == Role::Primary) {
-        if (caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX)) return DDERR_UNSUPPORTED;  // no full-screen flipping
+        if (caps & (DDSCAPS_FLIP | DDSCAPS_COMPLEX)) return DDERR_UNSUPPORTED; // no full-screen flipping
         RECT client = {0, 0, 0, 0};
         GetClientRect(window, &client);
         made.dwWidth = DWORD(client.right);
@@ -909,8 +975,8 @@ HRESULT GlDirectDraw::CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* ou
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         // Row 0 of the pixel memory is the top row of the bitmap and texture coordinate v = 0.
-        glTexImage2D(GL_TEXTURE_2D, 0, GLint(texFormat->internal), GLsizei(made.dwWidth), GLsizei(made.dwHeight), 0,
-                     texFormat->format, texFormat->type, s->pixels.data());
+        glTexImage2D(GL_TEXTURE_2D, 0, GLint(texFormat->internal), GLsizei(made.dwWidth),
+                     GLsizei(made.dwHeight), 0, texFormat->format, texFormat->type, s->pixels.data());
     }
     if (glGetError() != GL_NO_ERROR) {
         s->Release();
@@ -942,7 +1008,7 @@ HRESULT GlDirect3D::CreateDevice(REFCLSID g, LPDIRECTDRAWSURFACE7 target, LPDIRE
     GlSurface* t = ourSurface(target);
     if (!t || t->role != Role::Target) return DDERR_INVALIDCAPS;
     if (!ensureContext()) return DDERR_GENERIC;
-    if (isHalGuid(g) && !gl.hardware) return D3DERR_INVALID_DEVICE;  // no GPU: only the RGB device
+    if (isHalGuid(g) && !gl.hardware) return D3DERR_INVALID_DEVICE; // no GPU: only the RGB device
     *out = new GlDevice(t, !isHalGuid(g));
     return D3D_OK;
 }
@@ -956,7 +1022,7 @@ HRESULT GlDevice::SetTexture(DWORD stage, LPDIRECTDRAWSURFACE7 surface) {
     return D3D_OK;
 }
 
-}  // namespace
+} // namespace
 
 HRESULT glCreateDirectDraw(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw) {
     if (guid || outer || iid != IID_IDirectDraw7) return DDERR_INVALIDPARAMS;
@@ -990,4 +1056,6 @@ const uint32_t* glPresentedFrame(int* width, int* height) {
     return gl.presented.data();
 }
 
-const uint32_t* platformPresentedFrame(int* width, int* height) { return glPresentedFrame(width, height); }
+const uint32_t* platformPresentedFrame(int* width, int* height) {
+    return glPresentedFrame(width, height);
+}

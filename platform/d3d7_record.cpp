@@ -15,15 +15,15 @@ struct RecDevice;
 // All state of the recorder, replaced by recordReset().
 struct RecordState {
     RecordConfig config;
-    std::vector<std::string> calls;    // log lines, oldest first
-    std::vector<HRESULT> results;      // result of each logged call
-    int generation = 0;                // objects of older generations are not counted
-    std::map<std::string, int> named;  // objects named so far per kind ("texture" -> 3)
-    RecDevice* device = nullptr;       // most recently created live device
+    std::vector<std::string> calls;   // log lines, oldest first
+    std::vector<HRESULT> results;     // result of each logged call
+    int generation = 0;               // objects of older generations are not counted
+    std::map<std::string, int> named; // objects named so far per kind ("texture" -> 3)
+    RecDevice* device = nullptr;      // most recently created live device
 };
 
 RecordState rs;
-std::vector<RecObject*> liveObjects;  // every recorder object not yet destroyed
+std::vector<RecObject*> liveObjects; // every recorder object not yet destroyed
 
 // --- formatting ---------------------------------------------------------------------------------------
 
@@ -57,19 +57,21 @@ std::string flagNames(DWORD v, const FlagName* table, size_t n) {
     return out;
 }
 
-#define FN(x) {DWORD(x), #x}
-const FlagName ddsdNames[] = {FN(DDSD_CAPS),         FN(DDSD_HEIGHT),       FN(DDSD_WIDTH),       FN(DDSD_PITCH),
-                              FN(DDSD_BACKBUFFERCOUNT), FN(DDSD_ZBUFFERBITDEPTH), FN(DDSD_PIXELFORMAT),
-                              FN(DDSD_TEXTURESTAGE), FN(DDSD_LPSURFACE),    FN(DDSD_MIPMAPCOUNT)};
-const FlagName capsNames[] = {FN(DDSCAPS_PRIMARYSURFACE), FN(DDSCAPS_OFFSCREENPLAIN), FN(DDSCAPS_TEXTURE),
-                              FN(DDSCAPS_ZBUFFER),        FN(DDSCAPS_3DDEVICE),       FN(DDSCAPS_FLIP),
-                              FN(DDSCAPS_COMPLEX),        FN(DDSCAPS_BACKBUFFER),     FN(DDSCAPS_SYSTEMMEMORY),
-                              FN(DDSCAPS_VIDEOMEMORY),    FN(DDSCAPS_LOCALVIDMEM),    FN(DDSCAPS_MIPMAP)};
+#define FN(x)                                                                                                \
+    { DWORD(x), #x }
+const FlagName ddsdNames[] = {FN(DDSD_CAPS),        FN(DDSD_HEIGHT),          FN(DDSD_WIDTH),
+                              FN(DDSD_PITCH),       FN(DDSD_BACKBUFFERCOUNT), FN(DDSD_ZBUFFERBITDEPTH),
+                              FN(DDSD_PIXELFORMAT), FN(DDSD_TEXTURESTAGE),    FN(DDSD_LPSURFACE),
+                              FN(DDSD_MIPMAPCOUNT)};
+const FlagName capsNames[] = {
+    FN(DDSCAPS_PRIMARYSURFACE), FN(DDSCAPS_OFFSCREENPLAIN), FN(DDSCAPS_TEXTURE),     FN(DDSCAPS_ZBUFFER),
+    FN(DDSCAPS_3DDEVICE),       FN(DDSCAPS_FLIP),           FN(DDSCAPS_COMPLEX),     FN(DDSCAPS_BACKBUFFER),
+    FN(DDSCAPS_SYSTEMMEMORY),   FN(DDSCAPS_VIDEOMEMORY),    FN(DDSCAPS_LOCALVIDMEM), FN(DDSCAPS_MIPMAP)};
 const FlagName caps2Names[] = {FN(DDSCAPS2_TEXTUREMANAGE), FN(DDSCAPS2_D3DTEXTUREMANAGE)};
-const FlagName ddpfNames[] = {FN(DDPF_RGB), FN(DDPF_ALPHAPIXELS), FN(DDPF_ZBUFFER), FN(DDPF_STENCILBUFFER),
-                              FN(DDPF_FOURCC), FN(DDPF_LUMINANCE)};
-const FlagName scNames[] = {FN(DDSCL_FULLSCREEN), FN(DDSCL_EXCLUSIVE), FN(DDSCL_NOWINDOWCHANGES), FN(DDSCL_NORMAL),
-                            FN(DDSCL_ALLOWREBOOT)};
+const FlagName ddpfNames[] = {FN(DDPF_RGB),           FN(DDPF_ALPHAPIXELS), FN(DDPF_ZBUFFER),
+                              FN(DDPF_STENCILBUFFER), FN(DDPF_FOURCC),      FN(DDPF_LUMINANCE)};
+const FlagName scNames[] = {FN(DDSCL_FULLSCREEN), FN(DDSCL_EXCLUSIVE), FN(DDSCL_NOWINDOWCHANGES),
+                            FN(DDSCL_NORMAL), FN(DDSCL_ALLOWREBOOT)};
 const FlagName clearNames[] = {FN(D3DCLEAR_TARGET), FN(D3DCLEAR_ZBUFFER), FN(D3DCLEAR_STENCIL)};
 const FlagName bltNames[] = {FN(DDBLTFAST_WAIT), FN(DDBLTFAST_SRCCOLORKEY), FN(DDBLTFAST_DESTCOLORKEY)};
 const FlagName rsNames[] = {FN(D3DRENDERSTATE_ANTIALIAS),
@@ -97,20 +99,19 @@ const FlagName rsNames[] = {FN(D3DRENDERSTATE_ANTIALIAS),
                             FN(D3DRENDERSTATE_SPECULARMATERIALSOURCE),
                             FN(D3DRENDERSTATE_AMBIENTMATERIALSOURCE),
                             FN(D3DRENDERSTATE_EMISSIVEMATERIALSOURCE)};
-const FlagName tsNames[] = {FN(D3DTRANSFORMSTATE_WORLD), FN(D3DTRANSFORMSTATE_VIEW), FN(D3DTRANSFORMSTATE_PROJECTION)};
-const FlagName ptNames[] = {FN(D3DPT_POINTLIST),    FN(D3DPT_LINELIST),     FN(D3DPT_LINESTRIP),
+const FlagName tsNames[] = {FN(D3DTRANSFORMSTATE_WORLD), FN(D3DTRANSFORMSTATE_VIEW),
+                            FN(D3DTRANSFORMSTATE_PROJECTION)};
+const FlagName ptNames[] = {FN(D3DPT_POINTLIST),    FN(D3DPT_LINELIST),      FN(D3DPT_LINESTRIP),
                             FN(D3DPT_TRIANGLELIST), FN(D3DPT_TRIANGLESTRIP), FN(D3DPT_TRIANGLEFAN)};
 #undef FN
 
-template <size_t N>
-std::string enumName(DWORD v, const FlagName (&table)[N]) {
+template <size_t N> std::string enumName(DWORD v, const FlagName (&table)[N]) {
     for (const auto& f : table)
         if (f.value == v) return f.name;
     return std::to_string(v);
 }
 
-template <size_t N>
-std::string flags(DWORD v, const FlagName (&table)[N]) {
+template <size_t N> std::string flags(DWORD v, const FlagName (&table)[N]) {
     return flagNames(v, table, N);
 }
 
@@ -137,7 +138,9 @@ std::string colorText(const D3DCOLORVALUE& c) {
     return "(" + num(c.r) + "," + num(c.g) + "," + num(c.b) + "," + num(c.a) + ")";
 }
 
-std::string vecText(const D3DVECTOR& v) { return "(" + num(v.x) + "," + num(v.y) + "," + num(v.z) + ")"; }
+std::string vecText(const D3DVECTOR& v) {
+    return "(" + num(v.x) + "," + num(v.y) + "," + num(v.z) + ")";
+}
 
 HRESULT logCall(const std::string& text, HRESULT hr) {
     rs.calls.push_back(FAILED(hr) ? text + " = FAILED" : text);
@@ -151,7 +154,9 @@ bool configuredToFail(const std::string& text) {
     return false;
 }
 
-std::string newName(const std::string& kind) { return kind + std::to_string(++rs.named[kind]); }
+std::string newName(const std::string& kind) {
+    return kind + std::to_string(++rs.named[kind]);
+}
 
 D3DMATRIX identity() {
     D3DMATRIX m;
@@ -166,9 +171,11 @@ struct RecObject {
     std::string name;
     DWORD refs = 1;
     int generation;
-    const void* iface = nullptr;  // the interface pointer callers hold
+    const void* iface = nullptr; // the interface pointer callers hold
 
-    explicit RecObject(std::string n) : name(std::move(n)), generation(rs.generation) { liveObjects.push_back(this); }
+    explicit RecObject(std::string n) : name(std::move(n)), generation(rs.generation) {
+        liveObjects.push_back(this);
+    }
     virtual ~RecObject() { liveObjects.erase(std::find(liveObjects.begin(), liveObjects.end(), this)); }
 
     DWORD addRef() {
@@ -189,15 +196,15 @@ RecObject* findLive(const void* p) {
     return nullptr;
 }
 
-template <class T>
-T* liveAs(const void* p) {
+template <class T> T* liveAs(const void* p) {
     RecObject* o = findLive(p);
     return o ? dynamic_cast<T*>(o) : nullptr;
 }
 
 bool sameRgbFormat(const DDPIXELFORMAT& a, const DDPIXELFORMAT& b) {
     return a.dwFlags == b.dwFlags && a.dwRGBBitCount == b.dwRGBBitCount && a.dwRBitMask == b.dwRBitMask &&
-           a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask && a.dwRGBAlphaBitMask == b.dwRGBAlphaBitMask;
+           a.dwGBitMask == b.dwGBitMask && a.dwBBitMask == b.dwBBitMask &&
+           a.dwRGBAlphaBitMask == b.dwRGBAlphaBitMask;
 }
 
 struct RecSurface : IDirectDrawSurface7, RecObject {
@@ -205,8 +212,8 @@ struct RecSurface : IDirectDrawSurface7, RecObject {
     DDSURFACEDESC2 desc;
     std::vector<uint8_t> pixels;
     int pitch = 0;
-    RecSurface* zbuffer = nullptr;  // attached, holds a reference
-    HDC dc = nullptr;               // handed out by GetDC
+    RecSurface* zbuffer = nullptr; // attached, holds a reference
+    HDC dc = nullptr;              // handed out by GetDC
     bool lost = false;
 
     RecSurface(const std::string& r, const DDSURFACEDESC2& d) : RecObject(newName(r)), role(r), desc(d) {
@@ -239,15 +246,18 @@ struct RecSurface : IDirectDrawSurface7, RecObject {
         std::string call = name + ".AddAttachedSurface(" + recordName(attached) + ")";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         RecSurface* z = liveAs<RecSurface>(attached);
-        if (!z || z->role != "zbuffer" || !(desc.ddsCaps.dwCaps & DDSCAPS_3DDEVICE)) return logCall(call, DDERR_INVALIDPARAMS);
+        if (!z || z->role != "zbuffer" || !(desc.ddsCaps.dwCaps & DDSCAPS_3DDEVICE))
+            return logCall(call, DDERR_INVALIDPARAMS);
         if (zbuffer) return logCall(call, DDERR_SURFACEALREADYATTACHED);
-        if (z->desc.dwWidth != desc.dwWidth || z->desc.dwHeight != desc.dwHeight) return logCall(call, DDERR_INVALIDPARAMS);
+        if (z->desc.dwWidth != desc.dwWidth || z->desc.dwHeight != desc.dwHeight)
+            return logCall(call, DDERR_INVALIDPARAMS);
         z->addRef();
         zbuffer = z;
         return logCall(call, DD_OK);
     }
     HRESULT STDMETHODCALLTYPE GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* attached) override {
-        std::string call = name + ".GetAttachedSurface(" + (caps ? flags(caps->dwCaps, capsNames) : "null") + ")";
+        std::string call =
+            name + ".GetAttachedSurface(" + (caps ? flags(caps->dwCaps, capsNames) : "null") + ")";
         if (!attached || !caps) return logCall(call, DDERR_INVALIDPARAMS);
         *attached = nullptr;
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
@@ -258,9 +268,11 @@ struct RecSurface : IDirectDrawSurface7, RecObject {
         }
         return logCall(call, DDERR_NOTFOUND);
     }
-    HRESULT STDMETHODCALLTYPE BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT srcRect, DWORD fl) override {
-        std::string rect = srcRect ? "{" + std::to_string(srcRect->left) + "," + std::to_string(srcRect->top) + "," +
-                                         std::to_string(srcRect->right) + "," + std::to_string(srcRect->bottom) + "}"
+    HRESULT STDMETHODCALLTYPE BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT srcRect,
+                                      DWORD fl) override {
+        std::string rect = srcRect ? "{" + std::to_string(srcRect->left) + "," +
+                                         std::to_string(srcRect->top) + "," + std::to_string(srcRect->right) +
+                                         "," + std::to_string(srcRect->bottom) + "}"
                                    : "null";
         std::string call = name + ".BltFast(" + std::to_string(x) + ", " + std::to_string(y) + ", " +
                            recordName(source) + ", " + rect + ", " + flags(fl, bltNames) + ")";
@@ -287,8 +299,8 @@ struct RecSurface : IDirectDrawSurface7, RecObject {
         if (dc) return logCall(call, DDERR_DCALREADYCREATED);
         if (pixels.empty()) return logCall(call, DDERR_NODC);
         const DDPIXELFORMAT& f = desc.ddpfPixelFormat;
-        dc = platformCreatePixelDC(pixels.data(), int(desc.dwWidth), int(desc.dwHeight), pitch, f.dwRGBBitCount,
-                                   f.dwRBitMask, f.dwGBitMask, f.dwBBitMask);
+        dc = platformCreatePixelDC(pixels.data(), int(desc.dwWidth), int(desc.dwHeight), pitch,
+                                   f.dwRGBBitCount, f.dwRBitMask, f.dwGBitMask, f.dwBBitMask);
         if (!dc) return logCall(call, DDERR_NODC);
         *out = dc;
         return logCall(call, DD_OK);
@@ -306,7 +318,9 @@ struct RecSurface : IDirectDrawSurface7, RecObject {
         out->dwSize = sizeof(DDSURFACEDESC2);
         return DD_OK;
     }
-    HRESULT STDMETHODCALLTYPE IsLost() override { return logCall(name + ".IsLost()", lost ? DDERR_SURFACELOST : DD_OK); }
+    HRESULT STDMETHODCALLTYPE IsLost() override {
+        return logCall(name + ".IsLost()", lost ? DDERR_SURFACELOST : DD_OK);
+    }
     HRESULT STDMETHODCALLTYPE Restore() override {
         std::string call = name + ".Restore()";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
@@ -317,7 +331,7 @@ struct RecSurface : IDirectDrawSurface7, RecObject {
 
 struct RecDevice : IDirect3DDevice7, RecObject {
     RecordDeviceState state;
-    RecSurface* target;  // holds a reference
+    RecSurface* target; // holds a reference
 
     RecDevice(RecSurface* t) : RecObject(newName("device")), target(t) {
         iface = static_cast<IDirect3DDevice7*>(this);
@@ -380,8 +394,9 @@ struct RecDevice : IDirect3DDevice7, RecObject {
     }
     HRESULT STDMETHODCALLTYPE Clear(DWORD count, LPD3DRECT rects, DWORD fl, D3DCOLOR color, D3DVALUE z,
                                     DWORD stencil) override {
-        std::string call = name + ".Clear(" + std::to_string(count) + ", " + (rects ? "rects" : "null") + ", " +
-                           flags(fl, clearNames) + ", " + hex(color) + ", " + num(z) + ", " + std::to_string(stencil) + ")";
+        std::string call = name + ".Clear(" + std::to_string(count) + ", " + (rects ? "rects" : "null") +
+                           ", " + flags(fl, clearNames) + ", " + hex(color) + ", " + num(z) + ", " +
+                           std::to_string(stencil) + ")";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         if ((count > 0 && !rects) || !(fl & (D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)))
             return logCall(call, DDERR_INVALIDPARAMS);
@@ -390,9 +405,12 @@ struct RecDevice : IDirect3DDevice7, RecObject {
     }
     D3DMATRIX* transformSlot(D3DTRANSFORMSTATETYPE s) {
         switch (s) {
-            case D3DTRANSFORMSTATE_WORLD: return &state.world;
-            case D3DTRANSFORMSTATE_VIEW: return &state.view;
-            case D3DTRANSFORMSTATE_PROJECTION: return &state.projection;
+        case D3DTRANSFORMSTATE_WORLD:
+            return &state.world;
+        case D3DTRANSFORMSTATE_VIEW:
+            return &state.view;
+        case D3DTRANSFORMSTATE_PROJECTION:
+            return &state.projection;
         }
         return nullptr;
     }
@@ -400,7 +418,8 @@ struct RecDevice : IDirect3DDevice7, RecObject {
         std::string call = name + ".SetTransform(" + enumName(DWORD(s), tsNames) + ", ";
         if (m) {
             call += "[";
-            for (int i = 0; i < 16; ++i) call += (i ? " " : "") + num(m->m[i / 4][i % 4]);
+            for (int i = 0; i < 16; ++i)
+                call += (i ? " " : "") + num(m->m[i / 4][i % 4]);
             call += "])";
         } else {
             call += "null)";
@@ -419,13 +438,15 @@ struct RecDevice : IDirect3DDevice7, RecObject {
     }
     HRESULT STDMETHODCALLTYPE SetViewport(LPD3DVIEWPORT7 vp) override {
         std::string call = name + ".SetViewport(";
-        call += vp ? std::to_string(vp->dwX) + ", " + std::to_string(vp->dwY) + ", " + std::to_string(vp->dwWidth) +
-                         ", " + std::to_string(vp->dwHeight) + ", " + num(vp->dvMinZ) + ", " + num(vp->dvMaxZ) + ")"
+        call += vp ? std::to_string(vp->dwX) + ", " + std::to_string(vp->dwY) + ", " +
+                         std::to_string(vp->dwWidth) + ", " + std::to_string(vp->dwHeight) + ", " +
+                         num(vp->dvMinZ) + ", " + num(vp->dvMaxZ) + ")"
                    : "null)";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
-        if (!vp || vp->dwWidth == 0 || vp->dwHeight == 0 || uint64_t(vp->dwX) + vp->dwWidth > target->desc.dwWidth ||
-            uint64_t(vp->dwY) + vp->dwHeight > target->desc.dwHeight || !(vp->dvMinZ >= 0.0f && vp->dvMinZ <= 1.0f) ||
-            !(vp->dvMaxZ >= 0.0f && vp->dvMaxZ <= 1.0f))
+        if (!vp || vp->dwWidth == 0 || vp->dwHeight == 0 ||
+            uint64_t(vp->dwX) + vp->dwWidth > target->desc.dwWidth ||
+            uint64_t(vp->dwY) + vp->dwHeight > target->desc.dwHeight ||
+            !(vp->dvMinZ >= 0.0f && vp->dvMinZ <= 1.0f) || !(vp->dvMaxZ >= 0.0f && vp->dvMaxZ <= 1.0f))
             return logCall(call, DDERR_INVALIDPARAMS);
         state.viewport = *vp;
         return logCall(call, D3D_OK);
@@ -438,8 +459,9 @@ struct RecDevice : IDirect3DDevice7, RecObject {
     }
     HRESULT STDMETHODCALLTYPE SetMaterial(LPD3DMATERIAL7 m) override {
         std::string call = name + ".SetMaterial(";
-        call += m ? "diffuse=" + colorText(m->diffuse) + " ambient=" + colorText(m->ambient) + " specular=" +
-                        colorText(m->specular) + " emissive=" + colorText(m->emissive) + " power=" + num(m->power) + ")"
+        call += m ? "diffuse=" + colorText(m->diffuse) + " ambient=" + colorText(m->ambient) +
+                        " specular=" + colorText(m->specular) + " emissive=" + colorText(m->emissive) +
+                        " power=" + num(m->power) + ")"
                   : "null)";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         if (!m) return logCall(call, DDERR_INVALIDPARAMS);
@@ -472,14 +494,16 @@ struct RecDevice : IDirect3DDevice7, RecObject {
         return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE LightEnable(DWORD index, BOOL enable) override {
-        std::string call = name + ".LightEnable(" + std::to_string(index) + ", " + std::to_string(enable) + ")";
+        std::string call =
+            name + ".LightEnable(" + std::to_string(index) + ", " + std::to_string(enable) + ")";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         if (index >= 8) return logCall(call, DDERR_INVALIDPARAMS);
         state.lightEnabled[index] = enable != FALSE;
         return logCall(call, D3D_OK);
     }
     HRESULT STDMETHODCALLTYPE SetRenderState(D3DRENDERSTATETYPE s, DWORD value) override {
-        std::string call = name + ".SetRenderState(" + enumName(DWORD(s), rsNames) + ", " + std::to_string(value) + ")";
+        std::string call =
+            name + ".SetRenderState(" + enumName(DWORD(s), rsNames) + ", " + std::to_string(value) + ")";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         state.renderStates[DWORD(s)] = value;
         return logCall(call, D3D_OK);
@@ -494,7 +518,8 @@ struct RecDevice : IDirect3DDevice7, RecObject {
         std::string call = name + ".SetTexture(" + std::to_string(stage) + ", " + recordName(texture) + ")";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         RecSurface* t = liveAs<RecSurface>(texture);
-        if (stage != 0 || (texture && (!t || t->role != "texture"))) return logCall(call, DDERR_INVALIDPARAMS);
+        if (stage != 0 || (texture && (!t || t->role != "texture")))
+            return logCall(call, DDERR_INVALIDPARAMS);
         if (t) t->addRef();
         if (state.texture) state.texture->Release();
         state.texture = t;
@@ -502,11 +527,13 @@ struct RecDevice : IDirect3DDevice7, RecObject {
     }
     HRESULT STDMETHODCALLTYPE DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertices, DWORD count,
                                             DWORD fl) override {
-        std::string call = name + ".DrawPrimitive(" + enumName(DWORD(type), ptNames) + ", " + hex(fvf) + ", " +
-                           std::to_string(count) + ", " + (fl == D3DDP_WAIT ? std::string("D3DDP_WAIT") : hex(fl)) + ")";
+        std::string call = name + ".DrawPrimitive(" + enumName(DWORD(type), ptNames) + ", " + hex(fvf) +
+                           ", " + std::to_string(count) + ", " +
+                           (fl == D3DDP_WAIT ? std::string("D3DDP_WAIT") : hex(fl)) + ")";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         if (!state.inScene) return logCall(call, D3DERR_SCENE_NOT_IN_SCENE);
-        if (fvf != (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1)) return logCall(call, D3DERR_INVALIDVERTEXFORMAT);
+        if (fvf != (D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1))
+            return logCall(call, D3DERR_INVALIDVERTEXFORMAT);
         if (type < D3DPT_POINTLIST || type > D3DPT_TRIANGLEFAN || (count > 0 && !vertices))
             return logCall(call, DDERR_INVALIDPARAMS);
         ++state.draws;
@@ -526,7 +553,8 @@ struct RecDirectDraw : IDirectDraw7, RecObject {
     DWORD STDMETHODCALLTYPE Release() override { return release(); }
 
     HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD fl) override {
-        std::string call = name + ".SetCooperativeLevel(" + (hwnd ? "hwnd" : "null") + ", " + flags(fl, scNames) + ")";
+        std::string call =
+            name + ".SetCooperativeLevel(" + (hwnd ? "hwnd" : "null") + ", " + flags(fl, scNames) + ")";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         bool normal = (fl & DDSCL_NORMAL) != 0;
         bool exclusive = (fl & (DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE)) == (DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE);
@@ -535,10 +563,12 @@ struct RecDirectDraw : IDirectDraw7, RecObject {
     }
     HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD w, DWORD h, DWORD bpp, DWORD rate, DWORD fl) override {
         std::string call = name + ".SetDisplayMode(" + std::to_string(w) + ", " + std::to_string(h) + ", " +
-                           std::to_string(bpp) + ", " + std::to_string(rate) + ", " + std::to_string(fl) + ")";
+                           std::to_string(bpp) + ", " + std::to_string(rate) + ", " + std::to_string(fl) +
+                           ")";
         return logCall(call, configuredToFail(call) ? DDERR_GENERIC : DDERR_UNSUPPORTED);
     }
-    HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* out, IUnknown* outer) override {
+    HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* out,
+                                            IUnknown* outer) override {
         std::string call = name + ".CreateSurface(";
         std::string role = "surface";
         if (d) {
@@ -555,7 +585,8 @@ struct RecDirectDraw : IDirectDraw7, RecObject {
             }
             if (d->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT))
                 call += " " + std::to_string(d->dwWidth) + "x" + std::to_string(d->dwHeight);
-            if (d->dwFlags & DDSD_BACKBUFFERCOUNT) call += " backbuffers=" + std::to_string(d->dwBackBufferCount);
+            if (d->dwFlags & DDSD_BACKBUFFERCOUNT)
+                call += " backbuffers=" + std::to_string(d->dwBackBufferCount);
             if (d->dwFlags & DDSD_PIXELFORMAT) call += " format=" + formatName(d->ddpfPixelFormat);
             if (d->dwFlags & DDSD_TEXTURESTAGE) call += " stage=" + std::to_string(d->dwTextureStage);
         } else {
@@ -564,8 +595,10 @@ struct RecDirectDraw : IDirectDraw7, RecObject {
         call += ")";
         if (!out) return logCall(call, DDERR_INVALIDPARAMS);
         *out = nullptr;
-        if (configuredToFail(call) || configuredToFail("CreateSurface:" + role)) return logCall(call, DDERR_GENERIC);
-        if (!d || outer || (d->dwSize != sizeof(DDSURFACEDESC2) && d->dwSize != DDSURFACEDESC2_WINDOWS_SIZE) ||
+        if (configuredToFail(call) || configuredToFail("CreateSurface:" + role))
+            return logCall(call, DDERR_GENERIC);
+        if (!d || outer ||
+            (d->dwSize != sizeof(DDSURFACEDESC2) && d->dwSize != DDSURFACEDESC2_WINDOWS_SIZE) ||
             !(d->dwFlags & DDSD_CAPS))
             return logCall(call, DDERR_INVALIDPARAMS);
         DDSURFACEDESC2 made = *d;
@@ -580,15 +613,18 @@ struct RecDirectDraw : IDirectDraw7, RecObject {
         }
         const DDPIXELFORMAT& f = d->ddpfPixelFormat;
         bool hasFormat = (d->dwFlags & DDSD_PIXELFORMAT) != 0;
-        if (role == "zbuffer" && (!hasFormat || !(f.dwFlags & DDPF_ZBUFFER) ||
-                                  (f.dwZBufferBitDepth != 16 && f.dwZBufferBitDepth != 24 && f.dwZBufferBitDepth != 32)))
+        if (role == "zbuffer" &&
+            (!hasFormat || !(f.dwFlags & DDPF_ZBUFFER) ||
+             (f.dwZBufferBitDepth != 16 && f.dwZBufferBitDepth != 24 && f.dwZBufferBitDepth != 32)))
             return logCall(call, DDERR_INVALIDPIXELFORMAT);
         if (role == "texture") {
             bool offered = false;
-            for (const auto& o : rs.config.textureFormats) offered = offered || (hasFormat && sameRgbFormat(o, f));
+            for (const auto& o : rs.config.textureFormats)
+                offered = offered || (hasFormat && sameRgbFormat(o, f));
             if (!offered) return logCall(call, DDERR_INVALIDPIXELFORMAT);
         }
-        if (!hasFormat && role != "zbuffer") made.ddpfPixelFormat = recordRgbFormat(16, 0xF800, 0x07E0, 0x001F);
+        if (!hasFormat && role != "zbuffer")
+            made.ddpfPixelFormat = recordRgbFormat(16, 0xF800, 0x07E0, 0x001F);
         made.dwFlags |= DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
         RecSurface* s = new RecSurface(role, made);
         *out = s;
@@ -597,7 +633,7 @@ struct RecDirectDraw : IDirectDraw7, RecObject {
 };
 
 struct RecDirect3D : IDirect3D7, RecObject {
-    RecDirectDraw* owner;  // holds a reference
+    RecDirectDraw* owner; // holds a reference
 
     explicit RecDirect3D(RecDirectDraw* dd) : RecObject(newName("d3d")), owner(dd) {
         iface = static_cast<IDirect3D7*>(this);
@@ -619,11 +655,13 @@ struct RecDirect3D : IDirect3D7, RecObject {
     DWORD STDMETHODCALLTYPE Release() override { return release(); }
 
     const std::vector<DDPIXELFORMAT>* formatsFor(REFCLSID g) {
-        if (g == IID_IDirect3DHALDevice || g == IID_IDirect3DTnLHalDevice) return &rs.config.halZBufferFormats;
+        if (g == IID_IDirect3DHALDevice || g == IID_IDirect3DTnLHalDevice)
+            return &rs.config.halZBufferFormats;
         if (g == IID_IDirect3DRGBDevice) return &rs.config.rgbZBufferFormats;
         return nullptr;
     }
-    HRESULT STDMETHODCALLTYPE EnumZBufferFormats(REFCLSID g, LPD3DENUMPIXELFORMATSCALLBACK cb, LPVOID ctx) override {
+    HRESULT STDMETHODCALLTYPE EnumZBufferFormats(REFCLSID g, LPD3DENUMPIXELFORMATSCALLBACK cb,
+                                                 LPVOID ctx) override {
         std::string call = name + ".EnumZBufferFormats(" + guidName(g) + ")";
         if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
         const std::vector<DDPIXELFORMAT>* formats = formatsFor(g);
@@ -633,7 +671,8 @@ struct RecDirect3D : IDirect3D7, RecObject {
             if (cb(&f, ctx) == D3DENUMRET_CANCEL) break;
         return D3D_OK;
     }
-    HRESULT STDMETHODCALLTYPE CreateDevice(REFCLSID g, LPDIRECTDRAWSURFACE7 target, LPDIRECT3DDEVICE7* out) override {
+    HRESULT STDMETHODCALLTYPE CreateDevice(REFCLSID g, LPDIRECTDRAWSURFACE7 target,
+                                           LPDIRECT3DDEVICE7* out) override {
         std::string call = name + ".CreateDevice(" + guidName(g) + ", " + recordName(target) + ")";
         if (!out) return logCall(call, DDERR_INVALIDPARAMS);
         *out = nullptr;
@@ -667,7 +706,8 @@ HRESULT RecDirectDraw::QueryInterface(REFIID riid, LPVOID* object) {
 }
 
 HRESULT recordFactory(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** out) {
-    std::string call = std::string("DirectDrawCreateEx(") + (guid ? guidName(*guid) : "null") + ", " + guidName(iid) + ")";
+    std::string call =
+        std::string("DirectDrawCreateEx(") + (guid ? guidName(*guid) : "null") + ", " + guidName(iid) + ")";
     if (configuredToFail(call)) return logCall(call, DDERR_GENERIC);
     if (guid || outer || iid != IID_IDirectDraw7) return logCall(call, DDERR_INVALIDPARAMS);
     RecDirectDraw* dd = new RecDirectDraw();
@@ -675,7 +715,7 @@ HRESULT recordFactory(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** ou
     return logCall(call + " -> " + dd->name, DD_OK);
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------------------
 // Public recorder API
@@ -708,7 +748,8 @@ DDPIXELFORMAT recordRgbFormat(DWORD bits, DWORD redMask, DWORD greenMask, DWORD 
 RecordConfig::RecordConfig() {
     halZBufferFormats = {recordZBufferFormat(24, 8), recordZBufferFormat(16)};
     rgbZBufferFormats = {recordZBufferFormat(16)};
-    textureFormats = {recordRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000), recordRgbFormat(16, 0xF800, 0x07E0, 0x001F),
+    textureFormats = {recordRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000),
+                      recordRgbFormat(16, 0xF800, 0x07E0, 0x001F),
                       recordRgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000),
                       recordRgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000)};
 }
@@ -721,8 +762,12 @@ void recordReset(const RecordConfig& config) {
     platformSetDirectDrawFactory(recordFactory);
 }
 
-const std::vector<std::string>& recordCalls() { return rs.calls; }
-const std::vector<HRESULT>& recordResults() { return rs.results; }
+const std::vector<std::string>& recordCalls() {
+    return rs.calls;
+}
+const std::vector<HRESULT>& recordResults() {
+    return rs.results;
+}
 
 void recordClearCalls() {
     rs.calls.clear();
@@ -754,7 +799,9 @@ std::string recordName(const IUnknown* object) {
     return o ? o->name : "?";
 }
 
-const RecordDeviceState* recordDevice() { return rs.device ? &rs.device->state : nullptr; }
+const RecordDeviceState* recordDevice() {
+    return rs.device ? &rs.device->state : nullptr;
+}
 
 const void* recordSurfacePixels(IDirectDrawSurface7* surface, int* pitch) {
     RecSurface* s = liveAs<RecSurface>(surface);

@@ -37,12 +37,13 @@ struct RecordConfig {
     // Surface creation can be matched by role prefix: "CreateSurface:texture" fails every texture.
     std::vector<std::string> failing;
 
-    RecordConfig();  // the defaults above, nothing failing
+    RecordConfig(); // the defaults above, nothing failing
 };
 
 // Pixel formats as Direct3D 7 reports them.
-DDPIXELFORMAT recordZBufferFormat(DWORD zBits, DWORD stencilBits = 0);  // DDPF_ZBUFFER [| DDPF_STENCILBUFFER]
-DDPIXELFORMAT recordRgbFormat(DWORD bits, DWORD redMask, DWORD greenMask, DWORD blueMask, DWORD alphaMask = 0);
+DDPIXELFORMAT recordZBufferFormat(DWORD zBits, DWORD stencilBits = 0); // DDPF_ZBUFFER [| DDPF_STENCILBUFFER]
+DDPIXELFORMAT recordRgbFormat(DWORD bits, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                              DWORD alphaMask = 0);
 
 // Installs the recorder as the DirectDraw implementation with this configuration and clears the log.
 // Objects of an earlier run that are still alive keep working but are no longer counted.
@@ -62,20 +63,20 @@ std::string recordName(const IUnknown* object);
 
 // State of the most recently created device, as the calls left it.
 struct RecordDeviceState {
-    std::map<DWORD, DWORD> renderStates;  // only the states that were set
-    D3DMATRIX world, view, projection;    // identity until set
-    D3DVIEWPORT7 viewport;                // 0 x 0 until set
-    D3DMATERIAL7 material;                // zero until set
-    D3DLIGHT7 lights[8];                  // zero until set
+    std::map<DWORD, DWORD> renderStates; // only the states that were set
+    D3DMATRIX world, view, projection;   // identity until set
+    D3DVIEWPORT7 viewport;               // 0 x 0 until set
+    D3DMATERIAL7 material;               // zero until set
+    D3DLIGHT7 lights[8];                 // zero until set
     bool lightEnabled[8];
-    IDirectDrawSurface7* texture;         // stage 0, null when none
-    bool inScene;                         // between BeginScene and EndScene
-    int scenes;                           // EndScene calls that succeeded
-    int draws;                            // DrawPrimitive calls that succeeded
-    const void* lastVertices;             // vertex pointer of the last DrawPrimitive
+    IDirectDrawSurface7* texture; // stage 0, null when none
+    bool inScene;                 // between BeginScene and EndScene
+    int scenes;                   // EndScene calls that succeeded
+    int draws;                    // DrawPrimitive calls that succeeded
+    const void* lastVertices;     // vertex pointer of the last DrawPrimitive
     DWORD lastVertexCount;
 };
-const RecordDeviceState* recordDevice();  // null before a device was created
+const RecordDeviceState* recordDevice(); // null before a device was created
 
 // The pixel memory of a recorder surface (16 or 32 bits per pixel as its format says, rows of `pitch`
 // bytes), or null. Written by BitBlt into the surface's device context.

@@ -65,7 +65,7 @@ struct HINSTANCE__;
 struct HICON__;
 struct HMENU__;
 struct HDC__;
-struct HGDIOBJ__;  // brushes and bitmaps
+struct HGDIOBJ__; // brushes and bitmaps
 typedef HWND__* HWND;
 typedef HINSTANCE__* HINSTANCE;
 typedef HICON__* HICON;
@@ -154,7 +154,8 @@ struct BITMAP {
 // ---------------------------------------------------------------------------------------------------------
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
-#define MAKELONG(a, b) ((LONG)(((WORD)(((uintptr_t)(a)) & 0xffff)) | ((DWORD)((WORD)(((uintptr_t)(b)) & 0xffff))) << 16))
+#define MAKELONG(a, b)                                                                                       \
+    ((LONG)(((WORD)(((uintptr_t)(a)) & 0xffff)) | ((DWORD)((WORD)(((uintptr_t)(b)) & 0xffff))) << 16))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEWPARAM(l, h) ((WPARAM)(DWORD)MAKELONG(l, h))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
@@ -231,7 +232,8 @@ struct BITMAP {
 #define WS_MAXIMIZEBOX 0x00010000L
 #define WS_POPUP 0x80000000L
 #define WS_VISIBLE 0x10000000L
-#define WS_OVERLAPPEDWINDOW (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
+#define WS_OVERLAPPEDWINDOW                                                                                  \
+    (WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX)
 #define WS_EX_APPWINDOW 0x00040000L
 #define CW_USEDEFAULT ((int)0x80000000)
 
@@ -287,23 +289,23 @@ struct BITMAP {
 // ---------------------------------------------------------------------------------------------------------
 // user32: window class and window.
 ATOM RegisterClassA(const WNDCLASSA* wc);
-HICON LoadIconA(HINSTANCE instance, LPCSTR name);          // a placeholder icon handle, never null
-HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);      // a placeholder cursor handle, never null
-HGDIOBJ GetStockObject(int object);                        // a stock brush, never null
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
-BOOL ShowWindow(HWND hwnd, int showCommand);               // nonzero if the window was visible before
-BOOL UpdateWindow(HWND hwnd);                              // sends WM_PAINT now if the window needs painting
+HICON LoadIconA(HINSTANCE instance, LPCSTR name);     // a placeholder icon handle, never null
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name); // a placeholder cursor handle, never null
+HGDIOBJ GetStockObject(int object);                   // a stock brush, never null
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param);
+BOOL ShowWindow(HWND hwnd, int showCommand); // nonzero if the window was visible before
+BOOL UpdateWindow(HWND hwnd);                // sends WM_PAINT now if the window needs painting
 BOOL DestroyWindow(HWND hwnd);
 BOOL IsWindow(HWND hwnd);
 BOOL GetClientRect(HWND hwnd, LPRECT rect);
-BOOL GetWindowRect(HWND hwnd, LPRECT rect);                // outer rectangle in screen pixels
+BOOL GetWindowRect(HWND hwnd, LPRECT rect); // outer rectangle in screen pixels
 BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 BOOL ClientToScreen(HWND hwnd, LPPOINT point);
 
 // user32: messages.
 BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMessage);
-BOOL TranslateMessage(const MSG* msg);                     // no character messages are generated
+BOOL TranslateMessage(const MSG* msg); // no character messages are generated
 LRESULT DispatchMessageA(const MSG* msg);
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -313,7 +315,7 @@ void PostQuitMessage(int exitCode);
 // user32: painting.
 HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint);
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
-BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length);  // accepted and not drawn
+BOOL TextOutA(HDC dc, int x, int y, LPCSTR text, int length); // accepted and not drawn
 
 // user32 / kernel32: input and time.
 SHORT GetKeyState(int virtKey);
@@ -322,7 +324,7 @@ DWORD GetTickCount(void);
 // user32 / gdi32: bitmaps and device contexts.
 // LoadImageA (win32_sdl.cpp) reads a Windows bitmap file; it needs the SDL backend library but no window.
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
-int GetObjectA(HANDLE object, int size, LPVOID buffer);    // BITMAP of a bitmap: width, height, 32 bpp
+int GetObjectA(HANDLE object, int size, LPVOID buffer); // BITMAP of a bitmap: width, height, 32 bpp
 HDC CreateCompatibleDC(HDC dc);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 // Copies pixels between device contexts, converting them to the destination's format (for a 16-bit
@@ -350,7 +352,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 // What a backend provides. Every hook may be null. The core calls them on the one thread.
 struct PlatformBackend {
     // A window was created (hidden) with its client rectangle in screen pixels and its title.
-    void (*createWindow)(HWND hwnd, int clientX, int clientY, int clientWidth, int clientHeight, const char* title);
+    void (*createWindow)(HWND hwnd, int clientX, int clientY, int clientWidth, int clientHeight,
+                         const char* title);
     void (*destroyWindow)(HWND hwnd);
     void (*showWindow)(HWND hwnd, bool visible);
     // The client rectangle moved or changed size (screen pixels).
@@ -376,7 +379,7 @@ void platformReset();
 // so that a headless loop sees time pass and renders on every idle pass (0: only explicit changes).
 void platformUseVirtualClock(bool useVirtual, uint32_t advancePerIdlePoll = 0);
 void platformSetTickCount(uint32_t ms);
-void platformAdvanceTickCount(uint32_t ms);  // wraps at 2^32
+void platformAdvanceTickCount(uint32_t ms); // wraps at 2^32
 bool platformClockIsVirtual();
 
 // Key states. Sets the held state at once (as if the key message had been taken from the queue).
@@ -391,17 +394,17 @@ HWND platformInputWindow();
 // Ignored when there is no input window.
 void platformPostKey(int virtKey, bool down);
 void platformPostMouseMove(int x, int y);
-void platformPostMouseButton(int x, int y, bool down);  // left button
+void platformPostMouseButton(int x, int y, bool down); // left button
 
 // Window events as a backend reports them; sent to the window procedure at once (as Windows sends them).
-void platformSendActivate(HWND hwnd, WORD code);          // WM_ACTIVATE with WA_*
-void platformSendClose(HWND hwnd);                         // WM_CLOSE (the user closes the window)
-void platformWindowMoved(HWND hwnd, int clientX, int clientY);  // records the new client origin
-void platformInvalidate(HWND hwnd);                        // the window needs a WM_PAINT
+void platformSendActivate(HWND hwnd, WORD code);               // WM_ACTIVATE with WA_*
+void platformSendClose(HWND hwnd);                             // WM_CLOSE (the user closes the window)
+void platformWindowMoved(HWND hwnd, int clientX, int clientY); // records the new client origin
+void platformInvalidate(HWND hwnd);                            // the window needs a WM_PAINT
 
 // Message boxes shown so far, each as "caption: text", oldest first (for tests and headless runs).
 int platformMessageBoxCount();
-const char* platformMessageBoxText(int index);  // null when out of range
+const char* platformMessageBoxText(int index); // null when out of range
 
 // Bitmaps and device contexts over pixel memory (GDI objects of the core).
 // A bitmap of 32-bit pixels 0x00RRGGBB, top row first, as LoadImageA makes them. Returns null if the size
@@ -416,12 +419,12 @@ HDC platformCreatePixelDC(void* bits, int width, int height, int pitch, DWORD bi
 
 // How the SDL backend (cave_platform_sdl_gl) runs. Choose before the first window is created.
 enum class PlatformMode {
-    Windowed,  // a real window on the desktop, real clock, message boxes on screen
-    Headless,  // SDL's offscreen video driver (OpenGL through EGL, no display), virtual clock, stderr
+    Windowed, // a real window on the desktop, real clock, message boxes on screen
+    Headless, // SDL's offscreen video driver (OpenGL through EGL, no display), virtual clock, stderr
 };
 struct PlatformOptions {
     PlatformMode mode = PlatformMode::Windowed;
-    uint32_t idleAdvanceMs = 20;  // headless: virtual milliseconds per idle poll (20: a frame every pass)
+    uint32_t idleAdvanceMs = 20; // headless: virtual milliseconds per idle poll (20: a frame every pass)
 };
 // Starts the SDL backend (win32_sdl.cpp) and installs it and the OpenGL DirectDraw implementation.
 // Returns false with a line on stderr if SDL cannot start. platformStopSdl() shuts SDL down.

@@ -17,7 +17,7 @@ struct HWND__ {
     WNDPROC proc = nullptr;
     DWORD style = 0;
     DWORD exStyle = 0;
-    RECT outer = {0, 0, 0, 0};  // screen pixels
+    RECT outer = {0, 0, 0, 0}; // screen pixels
     bool hasFrame = false;
     bool alive = true;
     bool visible = false;
@@ -34,13 +34,13 @@ struct HGDIOBJ__ {
     GdiKind kind = GdiKind::Brush;
     int width = 0;
     int height = 0;
-    std::vector<uint32_t> pixels;  // bitmaps: 0x00RRGGBB, top row first
+    std::vector<uint32_t> pixels; // bitmaps: 0x00RRGGBB, top row first
 };
 
 enum class DcKind { Memory, Pixels, Paint };
 struct HDC__ {
     DcKind kind = DcKind::Memory;
-    HGDIOBJ selectedBitmap = nullptr;  // memory DCs
+    HGDIOBJ selectedBitmap = nullptr; // memory DCs
     // Pixel DCs: caller-owned memory in a 16- or 32-bit RGB format.
     uint8_t* bits = nullptr;
     int width = 0;
@@ -60,24 +60,24 @@ struct WindowClass {
 
 // All state of the core, cleared by platformReset().
 struct CoreState {
-    std::vector<WindowClass> classes;                 // registered window classes
-    std::vector<std::unique_ptr<HWND__>> windows;     // every window created since the reset, live or not
-    HWND activeWindow = nullptr;                      // window that last received WM_ACTIVATE(WA_ACTIVE)
-    std::deque<MSG> queue;                            // posted messages, oldest first
-    bool quitPosted = false;                          // PostQuitMessage called, WM_QUIT not yet removed
-    int quitCode = 0;                                 // its exit code
-    bool keyDown[256] = {};                           // held state as of the last key message taken
-    bool keyToggled[256] = {};                        // low bit of GetKeyState, flips on each press
-    bool postedKeyDown[256] = {};                     // held state as of the last key message posted
-    bool postedButtonDown = false;                    // left button as of the last mouse message posted
-    POINT cursor = {0, 0};                            // last posted mouse position, screen pixels
-    bool virtualClock = true;                         // GetTickCount reads virtualTicks
-    uint32_t virtualTicks = 0;                        // milliseconds, wrapping
-    uint32_t idleAdvance = 0;                         // ms added per idle PeekMessageA
-    const PlatformBackend* backend = nullptr;         // installed backend, or none
-    std::vector<std::string> messageBoxes;            // "caption: text" of every MessageBoxA
-    std::vector<std::unique_ptr<HGDIOBJ__>> gdiObjects;  // live bitmaps
-    std::vector<std::unique_ptr<HDC__>> dcs;          // live device contexts
+    std::vector<WindowClass> classes;                   // registered window classes
+    std::vector<std::unique_ptr<HWND__>> windows;       // every window created since the reset, live or not
+    HWND activeWindow = nullptr;                        // window that last received WM_ACTIVATE(WA_ACTIVE)
+    std::deque<MSG> queue;                              // posted messages, oldest first
+    bool quitPosted = false;                            // PostQuitMessage called, WM_QUIT not yet removed
+    int quitCode = 0;                                   // its exit code
+    bool keyDown[256] = {};                             // held state as of the last key message taken
+    bool keyToggled[256] = {};                          // low bit of GetKeyState, flips on each press
+    bool postedKeyDown[256] = {};                       // held state as of the last key message posted
+    bool postedButtonDown = false;                      // left button as of the last mouse message posted
+    POINT cursor = {0, 0};                              // last posted mouse position, screen pixels
+    bool virtualClock = true;                           // GetTickCount reads virtualTicks
+    uint32_t virtualTicks = 0;                          // milliseconds, wrapping
+    uint32_t idleAdvance = 0;                           // ms added per idle PeekMessageA
+    const PlatformBackend* backend = nullptr;           // installed backend, or none
+    std::vector<std::string> messageBoxes;              // "caption: text" of every MessageBoxA
+    std::vector<std::unique_ptr<HGDIOBJ__>> gdiObjects; // live bitmaps
+    std::vector<std::unique_ptr<HDC__>> dcs;            // live device contexts
 };
 
 CoreState g;
@@ -104,12 +104,24 @@ bool sameName(const std::string& a, const char* b) {
     return true;
 }
 
-int frameLeft(const HWND__* w) { return w->hasFrame ? PLATFORM_FRAME_LEFT : 0; }
-int frameTop(const HWND__* w) { return w->hasFrame ? PLATFORM_FRAME_TOP : 0; }
-int frameWidth(const HWND__* w) { return w->hasFrame ? PLATFORM_FRAME_LEFT + PLATFORM_FRAME_RIGHT : 0; }
-int frameHeight(const HWND__* w) { return w->hasFrame ? PLATFORM_FRAME_TOP + PLATFORM_FRAME_BOTTOM : 0; }
-int clientWidth(const HWND__* w) { return std::max(0, int(w->outer.right - w->outer.left) - frameWidth(w)); }
-int clientHeight(const HWND__* w) { return std::max(0, int(w->outer.bottom - w->outer.top) - frameHeight(w)); }
+int frameLeft(const HWND__* w) {
+    return w->hasFrame ? PLATFORM_FRAME_LEFT : 0;
+}
+int frameTop(const HWND__* w) {
+    return w->hasFrame ? PLATFORM_FRAME_TOP : 0;
+}
+int frameWidth(const HWND__* w) {
+    return w->hasFrame ? PLATFORM_FRAME_LEFT + PLATFORM_FRAME_RIGHT : 0;
+}
+int frameHeight(const HWND__* w) {
+    return w->hasFrame ? PLATFORM_FRAME_TOP + PLATFORM_FRAME_BOTTOM : 0;
+}
+int clientWidth(const HWND__* w) {
+    return std::max(0, int(w->outer.right - w->outer.left) - frameWidth(w));
+}
+int clientHeight(const HWND__* w) {
+    return std::max(0, int(w->outer.bottom - w->outer.top) - frameHeight(w));
+}
 
 void notifyBackendMove(HWND w) {
     if (g.backend && g.backend->moveWindow)
@@ -142,11 +154,24 @@ void applyKeyState(const MSG& m) {
     int vk = -1;
     bool down = false;
     switch (m.message) {
-        case WM_KEYDOWN: vk = int(m.wParam & 0xFF); down = true; break;
-        case WM_KEYUP: vk = int(m.wParam & 0xFF); down = false; break;
-        case WM_LBUTTONDOWN: vk = VK_LBUTTON; down = true; break;
-        case WM_LBUTTONUP: vk = VK_LBUTTON; down = false; break;
-        default: return;
+    case WM_KEYDOWN:
+        vk = int(m.wParam & 0xFF);
+        down = true;
+        break;
+    case WM_KEYUP:
+        vk = int(m.wParam & 0xFF);
+        down = false;
+        break;
+    case WM_LBUTTONDOWN:
+        vk = VK_LBUTTON;
+        down = true;
+        break;
+    case WM_LBUTTONUP:
+        vk = VK_LBUTTON;
+        down = false;
+        break;
+    default:
+        return;
     }
     if (down && !g.keyDown[vk]) g.keyToggled[vk] = !g.keyToggled[vk];
     g.keyDown[vk] = down;
@@ -190,13 +215,15 @@ HDC newDc(DcKind kind) {
 
 int lowBit(DWORD mask) {
     int s = 0;
-    while (s < 32 && !(mask & (1u << s))) ++s;
+    while (s < 32 && !(mask & (1u << s)))
+        ++s;
     return s;
 }
 
 int bitCountOf(DWORD mask) {
     int n = 0;
-    for (; mask; mask &= mask - 1) ++n;
+    for (; mask; mask &= mask - 1)
+        ++n;
     return n;
 }
 
@@ -248,8 +275,8 @@ bool writePixel(HDC__* dc, int x, int y, uint32_t rgb) {
         return true;
     }
     if (dc->kind != DcKind::Pixels || x < 0 || y < 0 || x >= dc->width || y >= dc->height) return false;
-    DWORD p = encodeChannel((rgb >> 16) & 0xFF, dc->masks[0]) | encodeChannel((rgb >> 8) & 0xFF, dc->masks[1]) |
-              encodeChannel(rgb & 0xFF, dc->masks[2]);
+    DWORD p = encodeChannel((rgb >> 16) & 0xFF, dc->masks[0]) |
+              encodeChannel((rgb >> 8) & 0xFF, dc->masks[1]) | encodeChannel(rgb & 0xFF, dc->masks[2]);
     uint8_t* row = dc->bits + size_t(y) * size_t(dc->pitch);
     if (dc->bitCount == 16) {
         uint16_t v = uint16_t(p);
@@ -260,12 +287,14 @@ bool writePixel(HDC__* dc, int x, int y, uint32_t rgb) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------------------
 // Platform extensions
 // ---------------------------------------------------------------------------------------------------------
-void platformSetBackend(const PlatformBackend* backend) { g.backend = backend; }
+void platformSetBackend(const PlatformBackend* backend) {
+    g.backend = backend;
+}
 
 void platformReset() {
     if (g.backend && g.backend->destroyWindow)
@@ -278,9 +307,15 @@ void platformUseVirtualClock(bool useVirtual, uint32_t advancePerIdlePoll) {
     g.virtualClock = useVirtual;
     g.idleAdvance = advancePerIdlePoll;
 }
-void platformSetTickCount(uint32_t ms) { g.virtualTicks = ms; }
-void platformAdvanceTickCount(uint32_t ms) { g.virtualTicks += ms; }
-bool platformClockIsVirtual() { return g.virtualClock; }
+void platformSetTickCount(uint32_t ms) {
+    g.virtualTicks = ms;
+}
+void platformAdvanceTickCount(uint32_t ms) {
+    g.virtualTicks += ms;
+}
+bool platformClockIsVirtual() {
+    return g.virtualClock;
+}
 
 void platformSetKeyDown(int virtKey, bool down) {
     if (virtKey < 0 || virtKey > 255) return;
@@ -335,7 +370,9 @@ void platformSendActivate(HWND hwnd, WORD code) {
     }
 }
 
-void platformSendClose(HWND hwnd) { sendTo(hwnd, WM_CLOSE, 0, 0); }
+void platformSendClose(HWND hwnd) {
+    sendTo(hwnd, WM_CLOSE, 0, 0);
+}
 
 void platformWindowMoved(HWND hwnd, int clientX, int clientY) {
     if (!windowAlive(hwnd)) return;
@@ -350,7 +387,9 @@ void platformInvalidate(HWND hwnd) {
     if (windowAlive(hwnd)) hwnd->needsPaint = true;
 }
 
-int platformMessageBoxCount() { return int(g.messageBoxes.size()); }
+int platformMessageBoxCount() {
+    return int(g.messageBoxes.size());
+}
 const char* platformMessageBoxText(int index) {
     if (index < 0 || index >= int(g.messageBoxes.size())) return nullptr;
     return g.messageBoxes[size_t(index)].c_str();
@@ -364,7 +403,8 @@ HBITMAP platformCreateBitmap(int width, int height, const uint32_t* pixels) {
     bm->height = height;
     bm->pixels.assign(size_t(width) * size_t(height), 0);
     if (pixels)
-        for (size_t i = 0; i < bm->pixels.size(); ++i) bm->pixels[i] = pixels[i] & 0xFFFFFF;
+        for (size_t i = 0; i < bm->pixels.size(); ++i)
+            bm->pixels[i] = pixels[i] & 0xFFFFFF;
     g.gdiObjects.push_back(std::move(bm));
     return g.gdiObjects.back().get();
 }
@@ -396,13 +436,17 @@ HDC platformCreatePixelDC(void* bits, int width, int height, int pitch, DWORD bi
 ATOM RegisterClassA(const WNDCLASSA* wc) {
     if (!wc || !wc->lpszClassName || !wc->lpfnWndProc) return 0;
     for (const auto& c : g.classes)
-        if (sameName(c.name, wc->lpszClassName)) return 0;  // already registered
+        if (sameName(c.name, wc->lpszClassName)) return 0; // already registered
     g.classes.push_back({wc->lpszClassName, wc->lpfnWndProc, wc->style});
     return ATOM(0xC000 + g.classes.size());
 }
 
-HICON LoadIconA(HINSTANCE, LPCSTR) { return &placeholderIcon; }
-HCURSOR LoadCursorA(HINSTANCE, LPCSTR) { return &placeholderCursor; }
+HICON LoadIconA(HINSTANCE, LPCSTR) {
+    return &placeholderIcon;
+}
+HCURSOR LoadCursorA(HINSTANCE, LPCSTR) {
+    return &placeholderCursor;
+}
 
 HGDIOBJ GetStockObject(int object) {
     if (object < 0 || object > BLACK_BRUSH) return nullptr;
@@ -450,7 +494,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
         DestroyWindow(w);
         return nullptr;
     }
-    if (!w->alive) return nullptr;  // destroyed while handling WM_CREATE
+    if (!w->alive) return nullptr; // destroyed while handling WM_CREATE
     if (style & WS_VISIBLE) ShowWindow(w, SW_SHOW);
     return w;
 }
@@ -486,7 +530,7 @@ BOOL UpdateWindow(HWND hwnd) {
 
 BOOL DestroyWindow(HWND hwnd) {
     if (!windowAlive(hwnd)) return FALSE;
-    if (hwnd->destroying) return TRUE;  // already on its way out (DestroyWindow from WM_DESTROY)
+    if (hwnd->destroying) return TRUE; // already on its way out (DestroyWindow from WM_DESTROY)
     hwnd->destroying = true;
     // As on Windows, the active window is deactivated before it is destroyed.
     if (g.activeWindow == hwnd) {
@@ -497,13 +541,16 @@ BOOL DestroyWindow(HWND hwnd) {
     sendTo(hwnd, WM_NCDESTROY, 0, 0);
     hwnd->alive = false;
     hwnd->visible = false;
-    g.queue.erase(std::remove_if(g.queue.begin(), g.queue.end(), [hwnd](const MSG& m) { return m.hwnd == hwnd; }),
-                  g.queue.end());
+    g.queue.erase(
+        std::remove_if(g.queue.begin(), g.queue.end(), [hwnd](const MSG& m) { return m.hwnd == hwnd; }),
+        g.queue.end());
     if (g.backend && g.backend->destroyWindow) g.backend->destroyWindow(hwnd);
     return TRUE;
 }
 
-BOOL IsWindow(HWND hwnd) { return windowAlive(hwnd) ? TRUE : FALSE; }
+BOOL IsWindow(HWND hwnd) {
+    return windowAlive(hwnd) ? TRUE : FALSE;
+}
 
 BOOL GetClientRect(HWND hwnd, LPRECT rect) {
     if (!windowAlive(hwnd) || !rect) return FALSE;
@@ -556,7 +603,8 @@ BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT rem
         }
         return TRUE;
     }
-    if (g.quitPosted && !hwnd && (filterMin == 0 && filterMax == 0 ? true : WM_QUIT >= filterMin && WM_QUIT <= filterMax)) {
+    if (g.quitPosted && !hwnd &&
+        (filterMin == 0 && filterMax == 0 ? true : WM_QUIT >= filterMin && WM_QUIT <= filterMax)) {
         msg->hwnd = nullptr;
         msg->message = WM_QUIT;
         msg->wParam = WPARAM(g.quitCode);
@@ -579,7 +627,9 @@ BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT rem
     return FALSE;
 }
 
-BOOL TranslateMessage(const MSG* msg) { return msg && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP); }
+BOOL TranslateMessage(const MSG* msg) {
+    return msg && (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP);
+}
 
 LRESULT DispatchMessageA(const MSG* msg) {
     if (!msg || !msg->hwnd) return 0;
@@ -588,12 +638,16 @@ LRESULT DispatchMessageA(const MSG* msg) {
 
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM, LPARAM) {
     switch (message) {
-        case WM_CLOSE: DestroyWindow(hwnd); return 0;
-        case WM_PAINT:
-            if (windowAlive(hwnd)) hwnd->needsPaint = false;
-            return 0;
-        case WM_ERASEBKGND: return 1;
-        default: return 0;
+    case WM_CLOSE:
+        DestroyWindow(hwnd);
+        return 0;
+    case WM_PAINT:
+        if (windowAlive(hwnd)) hwnd->needsPaint = false;
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    default:
+        return 0;
     }
 }
 
@@ -631,7 +685,9 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
     return DeleteDC(paint->hdc);
 }
 
-BOOL TextOutA(HDC dc, int, int, LPCSTR text, int length) { return dc && (text || length == 0) ? TRUE : FALSE; }
+BOOL TextOutA(HDC dc, int, int, LPCSTR text, int length) {
+    return dc && (text || length == 0) ? TRUE : FALSE;
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Input and time
@@ -667,13 +723,15 @@ int GetObjectA(HANDLE object, int size, LPVOID buffer) {
     return int(sizeof(BITMAP));
 }
 
-HDC CreateCompatibleDC(HDC) { return newDc(DcKind::Memory); }
+HDC CreateCompatibleDC(HDC) {
+    return newDc(DcKind::Memory);
+}
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     HDC__* d = liveDc(dc);
     if (!d || !object) return nullptr;
     HGDIOBJ__* bm = liveBitmap(object);
-    if (!bm) return isStock(object) ? object : nullptr;  // brushes: accepted, nothing to draw with
+    if (!bm) return isStock(object) ? object : nullptr; // brushes: accepted, nothing to draw with
     if (d->kind != DcKind::Memory) return nullptr;
     HGDIOBJ old = d->selectedBitmap;
     d->selectedBitmap = bm;
@@ -693,7 +751,8 @@ BOOL BitBlt(HDC dest, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWO
 }
 
 BOOL DeleteDC(HDC dc) {
-    auto it = std::find_if(g.dcs.begin(), g.dcs.end(), [dc](const std::unique_ptr<HDC__>& d) { return d.get() == dc; });
+    auto it = std::find_if(g.dcs.begin(), g.dcs.end(),
+                           [dc](const std::unique_ptr<HDC__>& d) { return d.get() == dc; });
     if (it == g.dcs.end()) return FALSE;
     g.dcs.erase(it);
     return TRUE;
@@ -705,7 +764,7 @@ BOOL DeleteObject(HGDIOBJ object) {
                            [object](const std::unique_ptr<HGDIOBJ__>& o) { return o.get() == object; });
     if (it == g.gdiObjects.end()) return FALSE;
     for (const auto& d : g.dcs)
-        if (d->selectedBitmap == object) d->selectedBitmap = nullptr;  // never leave a DC on freed pixels
+        if (d->selectedBitmap == object) d->selectedBitmap = nullptr; // never leave a DC on freed pixels
     g.gdiObjects.erase(it);
     return TRUE;
 }

@@ -1,4 +1,5 @@
-// win32_sdl.cpp -- the SDL2 backend of the Win32 layer: real windows, input events, ticks, bitmaps, message boxes.
+// win32_sdl.cpp -- the SDL2 backend of the Win32 layer: real windows, input events, ticks, bitmaps, message
+// boxes.
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -19,9 +20,9 @@ struct SdlWindow {
 
 // State of the backend, cleared by platformStopSdl().
 struct SdlState {
-    bool started = false;             // SDL video initialised by platformStartSdl
-    bool headless = false;            // offscreen driver, message boxes on stderr
-    std::vector<SdlWindow> windows;   // SDL windows of the core's windows
+    bool started = false;           // SDL video initialised by platformStartSdl
+    bool headless = false;          // offscreen driver, message boxes on stderr
+    std::vector<SdlWindow> windows; // SDL windows of the core's windows
 };
 
 SdlState s;
@@ -38,28 +39,42 @@ int virtualKey(SDL_Keycode k) {
     if (k >= SDLK_a && k <= SDLK_z) return 'A' + int(k - SDLK_a);
     if (k >= SDLK_0 && k <= SDLK_9) return '0' + int(k - SDLK_0);
     switch (k) {
-        case SDLK_UP: return VK_UP;
-        case SDLK_DOWN: return VK_DOWN;
-        case SDLK_LEFT: return VK_LEFT;
-        case SDLK_RIGHT: return VK_RIGHT;
-        case SDLK_SPACE: return VK_SPACE;
-        case SDLK_LSHIFT:
-        case SDLK_RSHIFT: return VK_SHIFT;
-        case SDLK_LCTRL:
-        case SDLK_RCTRL: return VK_CONTROL;
-        case SDLK_LALT:
-        case SDLK_RALT: return VK_MENU;
-        case SDLK_ESCAPE: return VK_ESCAPE;
-        case SDLK_RETURN: return VK_RETURN;
-        case SDLK_TAB: return VK_TAB;
-        case SDLK_BACKSPACE: return VK_BACK;
-        default: return 0;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return VK_MENU;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_RETURN:
+        return VK_RETURN;
+    case SDLK_TAB:
+        return VK_TAB;
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    default:
+        return 0;
     }
 }
 
 void createWindow(HWND hwnd, int x, int y, int w, int h, const char* title) {
     if (!s.started) return;
-    SDL_Window* win = SDL_CreateWindow(title, x, y, w > 0 ? w : 1, h > 0 ? h : 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    SDL_Window* win =
+        SDL_CreateWindow(title, x, y, w > 0 ? w : 1, h > 0 ? h : 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!win) {
         std::fprintf(stderr, "platform: cannot create a window: %s\n", SDL_GetError());
         return;
@@ -97,48 +112,65 @@ void pumpEvents() {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         switch (e.type) {
-            case SDL_QUIT:
-                if (HWND w = platformInputWindow()) platformSendClose(w);
+        case SDL_QUIT:
+            if (HWND w = platformInputWindow()) platformSendClose(w);
+            break;
+        case SDL_WINDOWEVENT: {
+            HWND w = hwndOf(e.window.windowID);
+            if (!w) break;
+            switch (e.window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                platformSendClose(w);
                 break;
-            case SDL_WINDOWEVENT: {
-                HWND w = hwndOf(e.window.windowID);
-                if (!w) break;
-                switch (e.window.event) {
-                    case SDL_WINDOWEVENT_CLOSE: platformSendClose(w); break;
-                    // The focus event does not say whether a click caused it; WA_ACTIVE keeps frames running.
-                    case SDL_WINDOWEVENT_FOCUS_GAINED: platformSendActivate(w, WA_ACTIVE); break;
-                    case SDL_WINDOWEVENT_FOCUS_LOST: platformSendActivate(w, WA_INACTIVE); break;
-                    case SDL_WINDOWEVENT_MOVED: platformWindowMoved(w, e.window.data1, e.window.data2); break;
-                    case SDL_WINDOWEVENT_EXPOSED: platformInvalidate(w); break;
-                    default: break;
-                }
+            // The focus event does not say whether a click caused it; WA_ACTIVE keeps frames running.
+            case SDL_WINDOWEVENT_FOCUS_GAINED:
+                platformSendActivate(w, WA_ACTIVE);
+                break;
+            case SDL_WINDOWEVENT_FOCUS_LOST:
+                platformSendActivate(w, WA_INACTIVE);
+                break;
+            case SDL_WINDOWEVENT_MOVED:
+                platformWindowMoved(w, e.window.data1, e.window.data2);
+                break;
+            case SDL_WINDOWEVENT_EXPOSED:
+                platformInvalidate(w);
+                break;
+            default:
                 break;
             }
-            case SDL_KEYDOWN:
-            case SDL_KEYUP:
-                if (int vk = virtualKey(e.key.keysym.sym)) platformPostKey(vk, e.type == SDL_KEYDOWN);
-                break;
-            case SDL_MOUSEMOTION: platformPostMouseMove(e.motion.x, e.motion.y); break;
-            case SDL_MOUSEBUTTONDOWN:
-            case SDL_MOUSEBUTTONUP:
-                if (e.button.button == SDL_BUTTON_LEFT)
-                    platformPostMouseButton(e.button.x, e.button.y, e.type == SDL_MOUSEBUTTONDOWN);
-                break;
-            default: break;
+            break;
+        }
+        case SDL_KEYDOWN:
+        case SDL_KEYUP:
+            if (int vk = virtualKey(e.key.keysym.sym)) platformPostKey(vk, e.type == SDL_KEYDOWN);
+            break;
+        case SDL_MOUSEMOTION:
+            platformPostMouseMove(e.motion.x, e.motion.y);
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP:
+            if (e.button.button == SDL_BUTTON_LEFT)
+                platformPostMouseButton(e.button.x, e.button.y, e.type == SDL_MOUSEBUTTONDOWN);
+            break;
+        default:
+            break;
         }
     }
 }
 
-uint32_t ticks() { return SDL_GetTicks(); }
+uint32_t ticks() {
+    return SDL_GetTicks();
+}
 
 bool messageBox(const char* caption, const char* text) {
     if (s.headless) return false;
     return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, nullptr) == 0;
 }
 
-const PlatformBackend sdlBackend = {createWindow, destroyWindow, showWindow, moveWindow, pumpEvents, ticks, messageBox};
+const PlatformBackend sdlBackend = {createWindow, destroyWindow, showWindow, moveWindow,
+                                    pumpEvents,   ticks,         messageBox};
 
-}  // namespace
+} // namespace
 
 SDL_Window* sdlWindowOf(HWND hwnd) {
     for (const auto& e : s.windows)
@@ -167,15 +199,18 @@ bool platformStartSdl(const PlatformOptions& options) {
 
 void platformStopSdl() {
     if (!s.started) return;
-    platformReset();  // destroys the core's windows through the backend
+    platformReset(); // destroys the core's windows through the backend
     glShutdown();
-    for (const auto& e : s.windows) SDL_DestroyWindow(e.window);
+    for (const auto& e : s.windows)
+        SDL_DestroyWindow(e.window);
     platformSetDirectDrawFactory(nullptr);
     SDL_Quit();
     s = SdlState();
 }
 
-bool platformIsHeadless() { return s.started && s.headless; }
+bool platformIsHeadless() {
+    return s.started && s.headless;
+}
 
 HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
     if (!name || type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE)) return nullptr;
@@ -187,7 +222,8 @@ HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
     std::vector<uint32_t> pixels(size_t(rgb->w) * size_t(rgb->h));
     SDL_LockSurface(rgb);
     for (int y = 0; y < rgb->h; ++y)
-        std::memcpy(&pixels[size_t(y) * size_t(rgb->w)], static_cast<const uint8_t*>(rgb->pixels) + size_t(y) * size_t(rgb->pitch),
+        std::memcpy(&pixels[size_t(y) * size_t(rgb->w)],
+                    static_cast<const uint8_t*>(rgb->pixels) + size_t(y) * size_t(rgb->pitch),
                     size_t(rgb->w) * 4);
     SDL_UnlockSurface(rgb);
     HBITMAP bm = platformCreateBitmap(rgb->w, rgb->h, pixels.data());

@@ -33,7 +33,7 @@ HRESULT CALLBACK countAll(LPDDPIXELFORMAT, LPVOID) {
 DDSURFACEDESC2 describe(DWORD flags, DWORD caps, DWORD w, DWORD h) {
     DDSURFACEDESC2 d;
     std::memset(&d, 0, sizeof d);
-    d.dwSize = DDSURFACEDESC2_WINDOWS_SIZE;  // what the system writes
+    d.dwSize = DDSURFACEDESC2_WINDOWS_SIZE; // what the system writes
     d.dwFlags = flags;
     d.ddsCaps.dwCaps = caps;
     d.dwWidth = w;
@@ -69,7 +69,8 @@ Objects setUpWindowed() {
         o.hardware = false;
     }
     DWORD mem = o.hardware ? DDSCAPS_VIDEOMEMORY : DDSCAPS_SYSTEMMEMORY;
-    d = describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE | mem, 640, 480);
+    d = describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE | mem, 640,
+                 480);
     o.dd->CreateSurface(&d, &o.target, nullptr);
     d = describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT, DDSCAPS_ZBUFFER | mem, 640, 480);
     d.ddpfPixelFormat = z;
@@ -80,8 +81,8 @@ Objects setUpWindowed() {
 }
 
 void releaseAll(Objects& o) {
-    for (IUnknown** p : {(IUnknown**)&o.device, (IUnknown**)&o.zbuffer, (IUnknown**)&o.d3d, (IUnknown**)&o.target,
-                         (IUnknown**)&o.primary, (IUnknown**)&o.dd})
+    for (IUnknown** p : {(IUnknown**)&o.device, (IUnknown**)&o.zbuffer, (IUnknown**)&o.d3d,
+                         (IUnknown**)&o.target, (IUnknown**)&o.primary, (IUnknown**)&o.dd})
         if (*p) {
             (*p)->Release();
             *p = nullptr;
@@ -90,7 +91,7 @@ void releaseAll(Objects& o) {
 
 TEST(RecordDevice, SetUpSequenceAndFallbackToSoftware) {
     RecordConfig config;
-    config.halZBufferFormats = {recordZBufferFormat(24, 8), recordZBufferFormat(15, 1)};  // stencil only
+    config.halZBufferFormats = {recordZBufferFormat(24, 8), recordZBufferFormat(15, 1)}; // stencil only
     recordReset(config);
     Objects o = setUpWindowed();
     ASSERT_NE(o.device, nullptr);
@@ -120,10 +121,11 @@ TEST(RecordDevice, SetUpSequenceAndFallbackToSoftware) {
 }
 
 TEST(RecordDevice, HardwareChosenWhenItOffersAPureZBuffer) {
-    recordReset();  // default: hardware offers 24+8 stencil, then pure 16
+    recordReset(); // default: hardware offers 24+8 stencil, then pure 16
     Objects o = setUpWindowed();
     EXPECT_TRUE(o.hardware);
-    EXPECT_EQ(recordCallsTo("CreateDevice").at(0), "d3d1.CreateDevice(IID_IDirect3DHALDevice, target1) -> device1");
+    EXPECT_EQ(recordCallsTo("CreateDevice").at(0),
+              "d3d1.CreateDevice(IID_IDirect3DHALDevice, target1) -> device1");
     releaseAll(o);
 
     // The enumeration stops at D3DENUMRET_CANCEL and otherwise offers every format in order.
@@ -145,7 +147,7 @@ TEST(RecordDevice, ConfiguredFailuresAreRealFailures) {
     recordReset(config);
     Objects o = setUpWindowed();
     EXPECT_TRUE(o.hardware);
-    EXPECT_EQ(o.device, nullptr);  // out pointer null on failure
+    EXPECT_EQ(o.device, nullptr); // out pointer null on failure
     EXPECT_EQ(recordCalls().back(), "d3d1.CreateDevice(IID_IDirect3DHALDevice, target1) = FAILED");
     EXPECT_EQ(recordResults().back(), DDERR_GENERIC);
     releaseAll(o);
@@ -174,7 +176,7 @@ TEST(RecordDevice, TextureSurfacesAndTheirDeviceContext) {
     EXPECT_EQ(o.dd->CreateSurface(&d, &tex, nullptr), DDERR_INVALIDPIXELFORMAT);
     EXPECT_EQ(tex, nullptr);
     o.device->EnumTextureFormats(pick16BitRgb, &d.ddpfPixelFormat);
-    EXPECT_EQ(d.ddpfPixelFormat.dwRBitMask, 0xF800u);  // 5-6-5, the first 16-bit format without alpha
+    EXPECT_EQ(d.ddpfPixelFormat.dwRBitMask, 0xF800u); // 5-6-5, the first 16-bit format without alpha
     ASSERT_EQ(o.dd->CreateSurface(&d, &tex, nullptr), DD_OK);
     EXPECT_EQ(recordName(tex), "texture1");
 
@@ -226,7 +228,8 @@ TEST(RecordDevice, FrameCallsAndDeviceState) {
     recordClearCalls();
     IDirect3DDevice7* dev = o.device;
     float vertices[3 * 8] = {};
-    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, vertices, 3, D3DDP_WAIT), D3DERR_SCENE_NOT_IN_SCENE);
+    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, vertices, 3, D3DDP_WAIT),
+              D3DERR_SCENE_NOT_IN_SCENE);
     EXPECT_EQ(dev->EndScene(), D3DERR_SCENE_NOT_IN_SCENE);
     EXPECT_EQ(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), D3D_OK);
     EXPECT_EQ(dev->BeginScene(), D3D_OK);
@@ -238,9 +241,11 @@ TEST(RecordDevice, FrameCallsAndDeviceState) {
     dev->SetTransform(D3DTRANSFORMSTATE_WORLD, &m);
     EXPECT_EQ(dev->SetTransform(D3DTRANSFORMSTATE_VIEW, nullptr), DDERR_INVALIDPARAMS);
     dev->SetTexture(0, nullptr);
-    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, vertices, 0, D3DDP_WAIT), D3D_OK);  // draws nothing
+    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, vertices, 0, D3DDP_WAIT),
+              D3D_OK); // draws nothing
     EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, vertices, 3, D3DDP_WAIT), D3D_OK);
-    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0x152, vertices, 3, D3DDP_WAIT), D3DERR_INVALIDVERTEXFORMAT);
+    EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0x152, vertices, 3, D3DDP_WAIT),
+              D3DERR_INVALIDVERTEXFORMAT);
     EXPECT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, nullptr, 3, D3DDP_WAIT), DDERR_INVALIDPARAMS);
     EXPECT_EQ(dev->EndScene(), D3D_OK);
     RECT src = {0, 0, 640, 480};
@@ -254,13 +259,14 @@ TEST(RecordDevice, FrameCallsAndDeviceState) {
     EXPECT_EQ(calls[6], "device1.SetTransform(D3DTRANSFORMSTATE_WORLD, [1 0 0 0 0 1 0 0 0 0 1 0 0 160 0 1])");
     EXPECT_EQ(calls[8], "device1.SetTexture(0, null)");
     EXPECT_EQ(calls[9], "device1.DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, 0, D3DDP_WAIT)");
-    EXPECT_EQ(recordCallsTo("BltFast").at(0), "primary1.BltFast(8, 31, target1, {0,0,640,480}, DDBLTFAST_WAIT)");
+    EXPECT_EQ(recordCallsTo("BltFast").at(0),
+              "primary1.BltFast(8, 31, target1, {0,0,640,480}, DDBLTFAST_WAIT)");
 
     const RecordDeviceState* s = recordDevice();
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->renderStates.at(D3DRENDERSTATE_CULLMODE), DWORD(D3DCULL_CCW));
     EXPECT_EQ(s->world._42, 160.0f);
-    EXPECT_EQ(s->view._11, 1.0f);  // identity until set
+    EXPECT_EQ(s->view._11, 1.0f); // identity until set
     EXPECT_EQ(s->draws, 2);
     EXPECT_EQ(s->scenes, 1);
     EXPECT_EQ(s->lastVertices, vertices);
@@ -276,7 +282,8 @@ TEST(RecordDevice, FrameCallsAndDeviceState) {
     vp.dwWidth = 641;
     EXPECT_EQ(dev->SetViewport(&vp), DDERR_INVALIDPARAMS);
     // Clearing depth without an attached z-buffer fails.
-    DDSURFACEDESC2 d = describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE, 64, 64);
+    DDSURFACEDESC2 d =
+        describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH, DDSCAPS_OFFSCREENPLAIN | DDSCAPS_3DDEVICE, 64, 64);
     IDirectDrawSurface7* bare = nullptr;
     ASSERT_EQ(o.dd->CreateSurface(&d, &bare, nullptr), DD_OK);
     IDirect3DDevice7* dev2 = nullptr;
@@ -288,4 +295,4 @@ TEST(RecordDevice, FrameCallsAndDeviceState) {
     EXPECT_EQ(recordLiveObjects(), 0);
 }
 
-}  // namespace
+} // namespace

@@ -16,47 +16,60 @@ std::vector<std::string> eventsBeforeCreateReturned;
 
 std::string name(UINT m) {
     switch (m) {
-        case WM_CREATE: return "WM_CREATE";
-        case WM_DESTROY: return "WM_DESTROY";
-        case WM_NCDESTROY: return "WM_NCDESTROY";
-        case WM_ACTIVATE: return "WM_ACTIVATE";
-        case WM_PAINT: return "WM_PAINT";
-        case WM_CLOSE: return "WM_CLOSE";
-        case WM_KEYDOWN: return "WM_KEYDOWN";
-        case WM_KEYUP: return "WM_KEYUP";
-        case WM_MOUSEMOVE: return "WM_MOUSEMOVE";
-        case WM_LBUTTONDOWN: return "WM_LBUTTONDOWN";
-        case WM_LBUTTONUP: return "WM_LBUTTONUP";
-        case WM_QUIT: return "WM_QUIT";
-        default: return std::to_string(m);
+    case WM_CREATE:
+        return "WM_CREATE";
+    case WM_DESTROY:
+        return "WM_DESTROY";
+    case WM_NCDESTROY:
+        return "WM_NCDESTROY";
+    case WM_ACTIVATE:
+        return "WM_ACTIVATE";
+    case WM_PAINT:
+        return "WM_PAINT";
+    case WM_CLOSE:
+        return "WM_CLOSE";
+    case WM_KEYDOWN:
+        return "WM_KEYDOWN";
+    case WM_KEYUP:
+        return "WM_KEYUP";
+    case WM_MOUSEMOVE:
+        return "WM_MOUSEMOVE";
+    case WM_LBUTTONDOWN:
+        return "WM_LBUTTONDOWN";
+    case WM_LBUTTONUP:
+        return "WM_LBUTTONUP";
+    case WM_QUIT:
+        return "WM_QUIT";
+    default:
+        return std::to_string(m);
     }
 }
 
 LRESULT CALLBACK testProc(HWND hwnd, UINT m, WPARAM wp, LPARAM lp) {
     seen.push_back(name(m) + " " + std::to_string(m == WM_ACTIVATE ? LOWORD(wp) : wp));
     switch (m) {
-        case WM_CREATE:
-            if (destroyInCreate) DestroyWindow(hwnd);
-            return 0;
-        case WM_DESTROY:
-            if (quitOnDestroy) PostQuitMessage(7);
-            return 0;
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(hwnd, &ps);
-            TextOutA(dc, 10, 10, "Hello, World!", 13);
-            EndPaint(hwnd, &ps);
-            return 0;
-        }
-        case WM_KEYDOWN:
-            if (wp == VK_ESCAPE) DestroyWindow(hwnd);
-            return 0;
+    case WM_CREATE:
+        if (destroyInCreate) DestroyWindow(hwnd);
+        return 0;
+    case WM_DESTROY:
+        if (quitOnDestroy) PostQuitMessage(7);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        TextOutA(dc, 10, 10, "Hello, World!", 13);
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_KEYDOWN:
+        if (wp == VK_ESCAPE) DestroyWindow(hwnd);
+        return 0;
     }
     return DefWindowProcA(hwnd, m, wp, lp);
 }
 
 class Win32Core : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         platformReset();
         seen.clear();
@@ -99,7 +112,7 @@ TEST_F(Win32Core, LifecycleOrderFromCreateToQuit) {
     ASSERT_NE(w, nullptr);
     // WM_CREATE arrived before CreateWindowExA returned; nothing else yet (the window is hidden).
     EXPECT_EQ(seen, std::vector<std::string>{"WM_CREATE 0"});
-    EXPECT_FALSE(ShowWindow(w, SW_SHOWDEFAULT));  // was hidden
+    EXPECT_FALSE(ShowWindow(w, SW_SHOWDEFAULT)); // was hidden
     UpdateWindow(w);
     EXPECT_EQ(seen, (std::vector<std::string>{"WM_CREATE 0", "WM_ACTIVATE 1", "WM_PAINT 0"}));
     seen.clear();
@@ -110,15 +123,15 @@ TEST_F(Win32Core, LifecycleOrderFromCreateToQuit) {
 
     // Esc: DestroyWindow from the window procedure delivers WM_DESTROY synchronously, WM_QUIT follows.
     platformPostKey(VK_ESCAPE, true);
-    PostMessageA(w, WM_USER, 5, 0);  // queued after the key: dropped with the window
+    PostMessageA(w, WM_USER, 5, 0); // queued after the key: dropped with the window
     int code = -1;
     EXPECT_TRUE(pump(&code));
     EXPECT_EQ(code, 7);
-    EXPECT_EQ(seen, (std::vector<std::string>{"WM_KEYDOWN 27", "WM_ACTIVATE 0", "WM_DESTROY 0", "WM_NCDESTROY 0",
-                                              "WM_QUIT 7"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"WM_KEYDOWN 27", "WM_ACTIVATE 0", "WM_DESTROY 0",
+                                              "WM_NCDESTROY 0", "WM_QUIT 7"}));
     EXPECT_FALSE(IsWindow(w));
-    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));  // WM_QUIT was removed
-    EXPECT_FALSE(DestroyWindow(w));                               // a stale handle is refused
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)); // WM_QUIT was removed
+    EXPECT_FALSE(DestroyWindow(w));                             // a stale handle is refused
 }
 
 TEST_F(Win32Core, QuitComesAfterMessagesPostedBeforeIt) {
@@ -128,7 +141,7 @@ TEST_F(Win32Core, QuitComesAfterMessagesPostedBeforeIt) {
     PostMessageA(w, WM_USER, 2, 0);
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
-    EXPECT_EQ(msg.wParam, 1u);  // not removed
+    EXPECT_EQ(msg.wParam, 1u); // not removed
     std::vector<UINT> order;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
         order.push_back(msg.message == WM_QUIT ? 0u : UINT(msg.wParam));
@@ -143,7 +156,8 @@ TEST_F(Win32Core, CloseAndFailedCreation) {
     ShowWindow(w, SW_SHOW);
     seen.clear();
     platformSendClose(w);
-    EXPECT_EQ(seen, (std::vector<std::string>{"WM_CLOSE 0", "WM_ACTIVATE 0", "WM_DESTROY 0", "WM_NCDESTROY 0"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"WM_CLOSE 0", "WM_ACTIVATE 0", "WM_DESTROY 0", "WM_NCDESTROY 0"}));
     EXPECT_FALSE(IsWindow(w));
     EXPECT_TRUE(pump());
 
@@ -165,13 +179,13 @@ TEST_F(Win32Core, CloseAndFailedCreation) {
 TEST_F(Win32Core, ActivationCodesReachTheWindow) {
     HWND w = create();
     ShowWindow(w, SW_SHOW);
-    ShowWindow(w, SW_SHOW);  // already active: no second WM_ACTIVATE
+    ShowWindow(w, SW_SHOW); // already active: no second WM_ACTIVATE
     platformSendActivate(w, WA_INACTIVE);
     platformSendActivate(w, WA_CLICKACTIVE);
     platformSendActivate(w, WA_INACTIVE);
     platformSendActivate(w, WA_ACTIVE);
-    EXPECT_EQ(seen, (std::vector<std::string>{"WM_CREATE 0", "WM_ACTIVATE 1", "WM_ACTIVATE 0", "WM_ACTIVATE 2",
-                                              "WM_ACTIVATE 0", "WM_ACTIVATE 1"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"WM_CREATE 0", "WM_ACTIVATE 1", "WM_ACTIVATE 0",
+                                              "WM_ACTIVATE 2", "WM_ACTIVATE 0", "WM_ACTIVATE 1"}));
     // A show command that does not activate sends nothing.
     HWND other = create();
     seen.clear();
@@ -184,27 +198,27 @@ TEST_F(Win32Core, KeyStateFollowsMessagesTakenFromTheQueue) {
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(GetKeyState(VK_UP), 0);
     platformPostKey(VK_UP, true);
-    EXPECT_EQ(GetKeyState(VK_UP) & 0x8000, 0);  // posted, not yet taken
+    EXPECT_EQ(GetKeyState(VK_UP) & 0x8000, 0); // posted, not yet taken
     MSG msg;
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
-    EXPECT_EQ(GetKeyState(VK_UP) & 0x8000, 0);  // looked at, not removed
+    EXPECT_EQ(GetKeyState(VK_UP) & 0x8000, 0); // looked at, not removed
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, UINT(WM_KEYDOWN));
     EXPECT_EQ(msg.wParam, WPARAM(VK_UP));
-    EXPECT_EQ(msg.lParam & 0xFFFF, 1);            // repeat count
-    EXPECT_EQ((msg.lParam >> 30) & 3, 0);         // first press, not a release
-    EXPECT_LT(GetKeyState(VK_UP), 0);             // high bit: held
-    EXPECT_NE(GetKeyState(VK_UP) >> 8, 0);        // "high byte nonzero", as the camera tests it
+    EXPECT_EQ(msg.lParam & 0xFFFF, 1);     // repeat count
+    EXPECT_EQ((msg.lParam >> 30) & 3, 0);  // first press, not a release
+    EXPECT_LT(GetKeyState(VK_UP), 0);      // high bit: held
+    EXPECT_NE(GetKeyState(VK_UP) >> 8, 0); // "high byte nonzero", as the camera tests it
 
-    platformPostKey(VK_UP, true);  // auto-repeat: previous state bit set
+    platformPostKey(VK_UP, true); // auto-repeat: previous state bit set
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ((msg.lParam >> 30) & 1, 1);
     platformPostKey(VK_UP, false);
     ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(msg.message, UINT(WM_KEYUP));
-    EXPECT_EQ(uint32_t(msg.lParam) >> 30, 3u);  // previous state down, transition up
+    EXPECT_EQ(uint32_t(msg.lParam) >> 30, 3u); // previous state down, transition up
     EXPECT_EQ(GetKeyState(VK_UP) & 0x8000, 0);
-    EXPECT_EQ(GetKeyState(VK_UP) & 1, 1);  // toggled once
+    EXPECT_EQ(GetKeyState(VK_UP) & 1, 1); // toggled once
 
     // Tests and scripts may set a held key directly; out-of-range keys are ignored.
     platformSetKeyDown(VK_SHIFT, true);
@@ -224,19 +238,20 @@ TEST_F(Win32Core, MousePositionsArePackedAsWindowsDoes) {
     platformPostMouseButton(65535, 0, false);
     platformPostMouseMove(3, 4);
     MSG m[4];
-    for (auto& msg : m) ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    for (auto& msg : m)
+        ASSERT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
     EXPECT_EQ(m[0].message, UINT(WM_LBUTTONDOWN));
     EXPECT_EQ(LOWORD(m[0].lParam), 320);
     EXPECT_EQ(HIWORD(m[0].lParam), 240);
     EXPECT_EQ(m[0].wParam, WPARAM(MK_LBUTTON));
     EXPECT_EQ(m[1].message, UINT(WM_MOUSEMOVE));
-    EXPECT_EQ(LOWORD(m[1].lParam), 0xFFFF);          // -1 wraps, no sign extension
-    EXPECT_EQ(HIWORD(m[1].lParam), 70000 & 0xFFFF);  // cut to 16 bits
-    EXPECT_EQ(m[1].wParam, WPARAM(MK_LBUTTON));      // button still held
+    EXPECT_EQ(LOWORD(m[1].lParam), 0xFFFF);         // -1 wraps, no sign extension
+    EXPECT_EQ(HIWORD(m[1].lParam), 70000 & 0xFFFF); // cut to 16 bits
+    EXPECT_EQ(m[1].wParam, WPARAM(MK_LBUTTON));     // button still held
     EXPECT_EQ(m[2].message, UINT(WM_LBUTTONUP));
     EXPECT_EQ(LOWORD(m[2].lParam), 65535);
     EXPECT_EQ(m[3].wParam, 0u);
-    EXPECT_EQ(m[1].pt.x, PLATFORM_FRAME_LEFT - 1);  // screen position of the cursor
+    EXPECT_EQ(m[1].pt.x, PLATFORM_FRAME_LEFT - 1); // screen position of the cursor
     // The left button reads as a key while held.
     EXPECT_GE(GetKeyState(VK_LBUTTON), 0);
 
@@ -245,7 +260,8 @@ TEST_F(Win32Core, MousePositionsArePackedAsWindowsDoes) {
     platformPostMouseMove(1, 1);
     platformPostKey(VK_SPACE, true);
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) EXPECT_EQ(msg.message, UINT(WM_QUIT));
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        EXPECT_EQ(msg.message, UINT(WM_QUIT));
 }
 
 TEST_F(Win32Core, TickCountWrapsAndAdvancesWhenIdle) {
@@ -255,7 +271,7 @@ TEST_F(Win32Core, TickCountWrapsAndAdvancesWhenIdle) {
     DWORD before = GetTickCount();
     platformAdvanceTickCount(0x20);
     EXPECT_EQ(GetTickCount(), 0x10u);
-    EXPECT_EQ(GetTickCount() - before, 0x20u);  // unsigned difference survives the wrap
+    EXPECT_EQ(GetTickCount() - before, 0x20u); // unsigned difference survives the wrap
 
     platformUseVirtualClock(true, 20);
     MSG msg;
@@ -264,7 +280,7 @@ TEST_F(Win32Core, TickCountWrapsAndAdvancesWhenIdle) {
     HWND w = create();
     PostMessageA(w, WM_USER, 0, 0);
     EXPECT_TRUE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(GetTickCount(), 0x24u);  // only idle polls advance it
+    EXPECT_EQ(GetTickCount(), 0x24u); // only idle polls advance it
     EXPECT_EQ(msg.time, 0x24u);
 }
 
@@ -283,7 +299,7 @@ TEST_F(Win32Core, WindowGeometryMakesA640x480ClientArea) {
     ASSERT_TRUE(ClientToScreen(w, &p));
     EXPECT_EQ(p.x, PLATFORM_FRAME_LEFT);
     EXPECT_EQ(p.y, PLATFORM_FRAME_TOP);
-    platformWindowMoved(w, 100, 50);  // the user moved it
+    platformWindowMoved(w, 100, 50); // the user moved it
     p = {0, 0};
     ClientToScreen(w, &p);
     EXPECT_EQ(p.x, 100);
@@ -311,7 +327,7 @@ TEST_F(Win32Core, BitmapCopiedIntoA16BitSurface) {
     EXPECT_EQ(info.bmWidth, 3);
     EXPECT_EQ(info.bmHeight, 2);
 
-    uint16_t surface[2][4] = {};  // pitch 8 bytes: one padding pixel per row stays untouched
+    uint16_t surface[2][4] = {}; // pitch 8 bytes: one padding pixel per row stays untouched
     surface[0][3] = surface[1][3] = 0xABCD;
     HDC dst = platformCreatePixelDC(surface, 3, 2, 8, 16, 0xF800, 0x07E0, 0x001F);
     HDC mem = CreateCompatibleDC(nullptr);
@@ -321,7 +337,7 @@ TEST_F(Win32Core, BitmapCopiedIntoA16BitSurface) {
     EXPECT_EQ(surface[0][1], 0x07E0);
     EXPECT_EQ(surface[0][2], 0x001F);
     EXPECT_EQ(surface[1][0], 0xFFFF);
-    EXPECT_EQ(surface[1][1], (0x10 << 11) | (0x20 << 5) | 0x10);  // top bits kept: 0x80 -> 16/32, 32/64
+    EXPECT_EQ(surface[1][1], (0x10 << 11) | (0x20 << 5) | 0x10); // top bits kept: 0x80 -> 16/32, 32/64
     EXPECT_EQ(surface[1][2], 0x0000);
     EXPECT_EQ(surface[0][3], 0xABCD);
 
@@ -329,9 +345,9 @@ TEST_F(Win32Core, BitmapCopiedIntoA16BitSurface) {
     uint16_t small[1] = {0};
     HDC dst555 = platformCreatePixelDC(small, 1, 1, 2, 16, 0x7C00, 0x03E0, 0x001F);
     ASSERT_TRUE(BitBlt(dst555, -1, 0, 3, 2, mem, 0, 0, SRCCOPY));
-    EXPECT_EQ(small[0], 0x03E0);  // the green pixel landed at (0, 0)
+    EXPECT_EQ(small[0], 0x03E0); // the green pixel landed at (0, 0)
 
-    EXPECT_FALSE(BitBlt(dst, 0, 0, 3, 2, mem, 0, 0, 0x00EE0086));  // only SRCCOPY
+    EXPECT_FALSE(BitBlt(dst, 0, 0, 3, 2, mem, 0, 0, 0x00EE0086)); // only SRCCOPY
     // Deleting the bitmap while selected leaves the DC without pixels, not on freed memory.
     EXPECT_TRUE(DeleteObject(bm));
     surface[0][0] = 0;
@@ -344,8 +360,9 @@ TEST_F(Win32Core, BitmapCopiedIntoA16BitSurface) {
     EXPECT_TRUE(DeleteDC(dst555));
     EXPECT_FALSE(BitBlt(dst, 0, 0, 1, 1, mem, 0, 0, SRCCOPY));
     EXPECT_EQ(platformCreateBitmap(0, 5, nullptr), nullptr);
-    EXPECT_EQ(platformCreatePixelDC(surface, 3, 2, 4, 16, 0xF800, 0x07E0, 0x001F), nullptr);  // pitch too small
-    EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH)));  // stock objects are never freed
+    EXPECT_EQ(platformCreatePixelDC(surface, 3, 2, 4, 16, 0xF800, 0x07E0, 0x001F),
+              nullptr);                                     // pitch too small
+    EXPECT_TRUE(DeleteObject(GetStockObject(WHITE_BRUSH))); // stock objects are never freed
 }
 
 TEST_F(Win32Core, MessageBoxesAreLoggedAndWrittenToStderr) {
@@ -358,4 +375,4 @@ TEST_F(Win32Core, MessageBoxesAreLoggedAndWrittenToStderr) {
     EXPECT_EQ(platformMessageBoxText(1), nullptr);
 }
 
-}  // namespace
+} // namespace
