@@ -49,18 +49,24 @@ constexpr Ridge kRidges[] = {
     {32.0, -56.0, 80.0, -20.0, 20.0, 48.0},
 };
 
-// A square funnel: a level bottom of whole grid cells and planar walls that rise at a fixed
-// slope from its edges until they meet the floor around. The column of spheres comes down
-// into it and heaps up there: a heap packed between steep walls cannot roll about, so it
-// settles soon after the last sphere lands.
+// A square funnel: a level bottom of whole grid cells and planar walls that rise from its
+// edges until they meet the floor around, steeply on three sides and with its own slope on
+// the side towards -z (the side the ball starts on).
 struct Funnel {
   double minX, minZ, maxX, maxZ;  // the level bottom, on grid lines
   double depth;                   // below the plain
   double slope;                   // rise of the walls per unit of horizontal distance
+  double nearSlope;               // the same for the wall on the -z side
 };
 
-// The column comes down at about (0.25, 66.25), inside the funnel's bottom cell.
-constexpr Funnel kFunnel = {-5.0, 55.5, 11.0, 71.5, 20.0, 2.0};
+// The column comes down at about (0.25, 66.25), inside the level bottom of a deep pit: a heap
+// packed between steep walls cannot roll about, so it settles soon after the last sphere lands.
+// A ramp (the second, shallower funnel) leads down to the pit from the ball's start and lowers
+// the pit's near rim, so that the heap can be seen from the start.
+constexpr Funnel kFunnels[] = {
+    {-5.0, 55.5, 11.0, 71.5, 32.0, 2.0, 2.0},
+    {-5.0, 55.5, 11.0, 71.5, 20.0, 2.0, 0.45},
+};
 
 // The floor rises towards the walls over this margin, up to kRimHeight at the middle of a
 // side and more in the corners, which rounds the cave's plan.
@@ -79,10 +85,9 @@ double cutHollow(const Hollow& hw, double x, double z, double h) {
 }
 
 double funnelHeight(const Funnel& f, double x, double z) {
-  double dx = x < f.minX ? f.minX - x : (x > f.maxX ? x - f.maxX : 0.0);
-  double dz = z < f.minZ ? f.minZ - z : (z > f.maxZ ? z - f.maxZ : 0.0);
-  double d = dx > dz ? dx : dz;
-  return -f.depth + f.slope * d;
+  double rx = f.slope * (x < f.minX ? f.minX - x : (x > f.maxX ? x - f.maxX : 0.0));
+  double rz = z < f.minZ ? f.nearSlope * (f.minZ - z) : (z > f.maxZ ? f.slope * (z - f.maxZ) : 0.0);
+  return -f.depth + (rx > rz ? rx : rz);
 }
 
 double ridgeHeight(const Ridge& r, double x, double z) {
@@ -170,8 +175,11 @@ double designedFloorHeight(double x, double z) {
   // surface wins, which keeps level bottoms level and adds no new low points.
   double h = plain;
   for (const Hollow& hw : kHollows) h = cutHollow(hw, x, z, h);
-  double pit = funnelHeight(kFunnel, x, z);
-  return pit < h ? pit : h;
+  for (const Funnel& f : kFunnels) {
+    double pit = funnelHeight(f, x, z);
+    if (pit < h) h = pit;
+  }
+  return h;
 }
 
 double gridHeight(int i, int j) {
