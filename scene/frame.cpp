@@ -4,8 +4,7 @@
 TVokClassInfo TVokVFrame::classRecord = {nullptr, nullptr, nullptr};
 TVokClassInfo TVokFrame::classRecord = {nullptr, nullptr, nullptr};
 
-void VokMultiplyFrameMatrices(Matrix4* out, const Matrix4& local, const Matrix4& parentWorld)
-{
+void VokMultiplyFrameMatrices(Matrix4* out, const Matrix4& local, const Matrix4& parentWorld) {
     Matrix4 product;
     for (int r = 0; r < 4; r++) {
         for (int c = 0; c < 4; c++) {
@@ -21,8 +20,7 @@ void VokMultiplyFrameMatrices(Matrix4* out, const Matrix4& local, const Matrix4&
 
 TVokVFrame::TVokVFrame() : localMatrix(IDENTITY_MATRIX), worldMatrix(IDENTITY_MATRIX) {}
 
-TVokVFrame::~TVokVFrame()
-{
+TVokVFrame::~TVokVFrame() {
     for (TVokListNode* node = attachments.First(); node != attachments.End(); node = node->next) {
         static_cast<TVokLSObj*>(node->data)->Release();
     }
@@ -33,8 +31,7 @@ void TVokVFrame::GetWorldMatrix(Matrix4*) {}
 
 void TVokVFrame::CollectWorld(TVokList*, const Matrix4&) {}
 
-void TVokVFrame::Attach(TVokLSObj* object)
-{
+void TVokVFrame::Attach(TVokLSObj* object) {
     if (object == nullptr) {
         return;
     }
@@ -42,13 +39,11 @@ void TVokVFrame::Attach(TVokLSObj* object)
     object->Retain();
 }
 
-TVokLSObj* TVokVFrame::FirstAttachment()
-{
+TVokLSObj* TVokVFrame::FirstAttachment() {
     return attachments.IsEmpty() ? nullptr : static_cast<TVokLSObj*>(attachments.First()->data);
 }
 
-TVokLSObj* TVokVFrame::Create()
-{
+TVokLSObj* TVokVFrame::Create() {
     TVokVFrame* frame = new TVokVFrame();
     frame->classInfo = &classRecord;
     return frame;
@@ -56,15 +51,13 @@ TVokLSObj* TVokVFrame::Create()
 
 TVokFrame::TVokFrame() = default;
 
-TVokLSObj* TVokFrame::Create()
-{
+TVokLSObj* TVokFrame::Create() {
     TVokFrame* frame = new TVokFrame();
     frame->classInfo = &classRecord;
     return frame;
 }
 
-void TVokFrame::GetWorldMatrix(Matrix4* out)
-{
+void TVokFrame::GetWorldMatrix(Matrix4* out) {
     TVokVFrame* parentFrame = dynamic_cast<TVokVFrame*>(parent);
     if (parentFrame == nullptr) {
         *out = localMatrix;
@@ -75,8 +68,7 @@ void TVokFrame::GetWorldMatrix(Matrix4* out)
     VokMultiplyFrameMatrices(out, localMatrix, parentWorld);
 }
 
-void TVokFrame::CollectSubtree(TVokList* pairs, const Matrix4& parentMatrix)
-{
+void TVokFrame::CollectSubtree(TVokList* pairs, const Matrix4& parentMatrix) {
     VokMultiplyFrameMatrices(&worldMatrix, localMatrix, parentMatrix);
     for (TVokListNode* node = attachments.First(); node != attachments.End(); node = node->next) {
         pairs->PushBack(this);
@@ -94,8 +86,7 @@ void TVokFrame::CollectSubtree(TVokList* pairs, const Matrix4& parentMatrix)
 // The later siblings are walked in a loop here rather than each passing the call to
 // the next, so a long row of sibling frames does not deepen the call stack; the
 // order of visits is the same.
-void TVokFrame::CollectWorld(TVokList* pairs, const Matrix4& parentMatrix)
-{
+void TVokFrame::CollectWorld(TVokList* pairs, const Matrix4& parentMatrix) {
     CollectSubtree(pairs, parentMatrix);
     if (parent == nullptr) {
         return;

@@ -8,7 +8,7 @@
 // Abstract frame: a string-tree node (children are frames, name is the file's
 // identifier) with a local and a world matrix and a list of attached objects.
 class TVokVFrame : public TVokStringTree {
-public:
+  public:
     TVokVFrame();
     // Releases every attached object once, then ends as a string tree (which
     // destroys the child frames).
@@ -30,8 +30,8 @@ public:
     // Number of attached objects.
     int32_t AttachmentCount() const { return attachments.Count(); }
 
-    Matrix4 localMatrix; // transform relative to the parent frame (row vectors); identity when new
-    Matrix4 worldMatrix; // transform relative to the root as last set by CollectWorld; identity when new
+    Matrix4 localMatrix;  // transform relative to the parent frame (row vectors); identity when new
+    Matrix4 worldMatrix;  // transform relative to the root as last set by CollectWorld; identity when new
     TVokList attachments; // TVokLSObj pointers, each holding one reference
 
     static TVokClassInfo classRecord; // "TVokVFrame", parent "TVokStringTree"
@@ -40,7 +40,7 @@ public:
 
 // The concrete frame that the scene reader builds.
 class TVokFrame : public TVokVFrame {
-public:
+  public:
     TVokFrame();
 
     // No parent: out = localMatrix. Otherwise out = localMatrix * (the parent's
@@ -55,7 +55,7 @@ public:
     static TVokClassInfo classRecord; // "TVokFrame", parent "TVokVFrame"
     static TVokLSObj* Create();
 
-private:
+  private:
     // worldMatrix, pairs and subtree of this frame alone (no siblings).
     void CollectSubtree(TVokList* pairs, const Matrix4& parentMatrix);
 };

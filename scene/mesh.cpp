@@ -10,8 +10,7 @@ TVokClassInfo TVokPolygonMesh::classRecord = {nullptr, nullptr, nullptr};
 
 namespace {
 
-char* CopyText(const char* text)
-{
+char* CopyText(const char* text) {
     if (text == nullptr) {
         return nullptr;
     }
@@ -28,8 +27,7 @@ constexpr int32_t MIN_STORED_VERTEX_BYTES = 8 * MIN_STORED_FLOAT_BYTES;
 constexpr int32_t MIN_STORED_FACE_BYTES = 4;  // the corner count
 constexpr int32_t MIN_STORED_INDEX_BYTES = 2; // one 16-bit index
 
-int32_t LimitCount(int32_t count, int32_t remaining, int32_t bytesEach)
-{
+int32_t LimitCount(int32_t count, int32_t remaining, int32_t bytesEach) {
     if (count < 0) {
         return 0;
     }
@@ -41,7 +39,9 @@ int32_t LimitCount(int32_t count, int32_t remaining, int32_t bytesEach)
 
 TVokMaterial::TVokMaterial(const char* name) : textureName(CopyText(name)) {}
 
-TVokMaterial::~TVokMaterial() { delete[] textureName; }
+TVokMaterial::~TVokMaterial() {
+    delete[] textureName;
+}
 
 TVokMeshSink::~TVokMeshSink() = default;
 
@@ -49,23 +49,18 @@ TVokVMesh::TVokVMesh() = default;
 
 void TVokVMesh::Submit(TVokMeshSink*, TVokVFrame*) {}
 
-TVokLSObj* TVokVMesh::Create()
-{
+TVokLSObj* TVokVMesh::Create() {
     TVokVMesh* mesh = new TVokVMesh();
     mesh->classInfo = &classRecord;
     return mesh;
 }
 
 TVokPolygonMesh::TVokPolygonMesh()
-    : material(nullptr),
-      colours{1.0f, 1.0f, 1.0f, 1.0f, 0.8f, 0.8f, 0.8f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 20.0f},
-      geometry(nullptr),
-      bounds{}
-{
-}
+    : material(nullptr), colours{1.0f, 1.0f, 1.0f, 1.0f, 0.8f, 0.8f, 0.8f,
+                                 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 20.0f},
+      geometry(nullptr), bounds{} {}
 
-TVokPolygonMesh::~TVokPolygonMesh()
-{
+TVokPolygonMesh::~TVokPolygonMesh() {
     FreeGeometry();
     if (material != nullptr) {
         material->Release();
@@ -73,15 +68,13 @@ TVokPolygonMesh::~TVokPolygonMesh()
     }
 }
 
-TVokLSObj* TVokPolygonMesh::Create()
-{
+TVokLSObj* TVokPolygonMesh::Create() {
     TVokPolygonMesh* mesh = new TVokPolygonMesh();
     mesh->classInfo = &classRecord;
     return mesh;
 }
 
-void TVokPolygonMesh::FreeGeometry()
-{
+void TVokPolygonMesh::FreeGeometry() {
     if (geometry == nullptr) {
         return;
     }
@@ -94,21 +87,18 @@ void TVokPolygonMesh::FreeGeometry()
     geometry = nullptr;
 }
 
-TVokPolygonData* TVokPolygonMesh::CreateGeometry()
-{
+TVokPolygonData* TVokPolygonMesh::CreateGeometry() {
     FreeGeometry();
     geometry = new TVokPolygonData{nullptr, nullptr, 0, 0, 0, 0};
     return geometry;
 }
 
-void TVokPolygonMesh::Reserve(int32_t vertexCount, int32_t faceCount)
-{
+void TVokPolygonMesh::Reserve(int32_t vertexCount, int32_t faceCount) {
     SetVertexCapacity(vertexCount);
     SetFaceCapacity(faceCount);
 }
 
-void TVokPolygonMesh::SetVertexCapacity(int32_t n)
-{
+void TVokPolygonMesh::SetVertexCapacity(int32_t n) {
     if (geometry == nullptr) {
         CreateGeometry();
     }
@@ -121,8 +111,7 @@ void TVokPolygonMesh::SetVertexCapacity(int32_t n)
     geometry->vertexCapacity = n;
 }
 
-void TVokPolygonMesh::SetFaceCapacity(int32_t n)
-{
+void TVokPolygonMesh::SetFaceCapacity(int32_t n) {
     if (geometry == nullptr) {
         CreateGeometry();
     }
@@ -138,8 +127,7 @@ void TVokPolygonMesh::SetFaceCapacity(int32_t n)
     geometry->faceCapacity = n;
 }
 
-bool TVokPolygonMesh::SetFaceIndexCount(int32_t face, int32_t n)
-{
+bool TVokPolygonMesh::SetFaceIndexCount(int32_t face, int32_t n) {
     if (geometry == nullptr || face < 0 || face >= geometry->faceCapacity) {
         return false;
     }
@@ -153,8 +141,7 @@ bool TVokPolygonMesh::SetFaceIndexCount(int32_t face, int32_t n)
     return true;
 }
 
-void TVokPolygonMesh::SetMaterialName(const char* text)
-{
+void TVokPolygonMesh::SetMaterialName(const char* text) {
     TVokMaterial* fresh = new TVokMaterial(text);
     if (material != nullptr) {
         material->Release();
@@ -162,8 +149,7 @@ void TVokPolygonMesh::SetMaterialName(const char* text)
     material = fresh;
 }
 
-void TVokPolygonMesh::ShareMaterial(TVokMaterial* shared)
-{
+void TVokPolygonMesh::ShareMaterial(TVokMaterial* shared) {
     if (shared != nullptr) {
         shared->Retain(); // first, so that sharing the material already held is safe
     }
@@ -173,13 +159,11 @@ void TVokPolygonMesh::ShareMaterial(TVokMaterial* shared)
     material = shared;
 }
 
-const char* TVokPolygonMesh::TextureName() const
-{
+const char* TVokPolygonMesh::TextureName() const {
     return material != nullptr ? material->textureName : nullptr;
 }
 
-void TVokPolygonMesh::ComputeBounds()
-{
+void TVokPolygonMesh::ComputeBounds() {
     float low[3] = {0.0f, 0.0f, 0.0f};
     float high[3] = {0.0f, 0.0f, 0.0f};
     if (geometry != nullptr && geometry->vertexCount > 0 && geometry->vertices != nullptr) {
@@ -216,8 +200,7 @@ void TVokPolygonMesh::ComputeBounds()
     }
 }
 
-int32_t TVokPolygonMesh::DropInvalidIndices()
-{
+int32_t TVokPolygonMesh::DropInvalidIndices() {
     if (geometry == nullptr) {
         return 0;
     }
@@ -236,8 +219,7 @@ int32_t TVokPolygonMesh::DropInvalidIndices()
     return dropped;
 }
 
-void TVokPolygonMesh::WriteTags(TVokStream* stream, TVokSection* section)
-{
+void TVokPolygonMesh::WriteTags(TVokStream* stream, TVokSection* section) {
     TVokVMesh::WriteTags(stream, section);
     BeginSection(stream, section, VOK_POLYGON_MESH_SECTION);
     WriteString(stream, TextureName());
@@ -262,8 +244,7 @@ void TVokPolygonMesh::WriteTags(TVokStream* stream, TVokSection* section)
     EndSection(stream, section);
 }
 
-void TVokPolygonMesh::Submit(TVokMeshSink* sink, TVokVFrame* frame)
-{
+void TVokPolygonMesh::Submit(TVokMeshSink* sink, TVokVFrame* frame) {
     if (sink == nullptr) {
         return;
     }
@@ -271,8 +252,7 @@ void TVokPolygonMesh::Submit(TVokMeshSink* sink, TVokVFrame* frame)
     sink->SubmitMesh(material, colours, world, geometry);
 }
 
-int32_t ReadPolygonMeshSection(TVokStream* stream, TVokLSObj* object)
-{
+int32_t ReadPolygonMeshSection(TVokStream* stream, TVokLSObj* object) {
     TVokPolygonMesh* mesh = dynamic_cast<TVokPolygonMesh*>(object);
     if (mesh == nullptr || stream == nullptr || mesh->CreateGeometry() == nullptr) {
         return 0;

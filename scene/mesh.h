@@ -47,7 +47,7 @@ struct TVokBoundingBox {
 // A material shared by meshes; each holder keeps one reference. Of a material the
 // system keeps only the texture file name.
 class TVokMaterial : public TVokRefObj {
-public:
+  public:
     // A material (count 1) with a copy of the name; a null name stays null.
     explicit TVokMaterial(const char* name);
     ~TVokMaterial() override;
@@ -59,7 +59,7 @@ class TVokPolygonMesh;
 
 // Receiver of a mesh's drawing data (Submit); no such receiver exists in the demo.
 class TVokMeshSink {
-public:
+  public:
     virtual ~TVokMeshSink();
     virtual void SubmitMesh(TVokMaterial* material, const float* colours, Matrix4 worldMatrix,
                             TVokPolygonData* geometry) = 0;
@@ -67,7 +67,7 @@ public:
 
 // Abstract mesh: a string-tree node named by the file's identifier.
 class TVokVMesh : public TVokStringTree {
-public:
+  public:
     TVokVMesh();
 
     // Hands the mesh's drawing data to a sink, placed by a frame; nothing at this level.
@@ -85,7 +85,7 @@ constexpr int VOK_MESH_COLOUR_COUNT = 13;
 
 // A mesh of polygonal faces over one vertex array, with one material at most.
 class TVokPolygonMesh : public TVokVMesh {
-public:
+  public:
     TVokPolygonMesh();
     // Frees the geometry (vertices, each face's indices, faces), releases the
     // material, then ends as a string tree.
@@ -130,15 +130,15 @@ public:
     // The material's texture name, or null when there is no material or no name.
     const char* TextureName() const;
 
-    TVokMaterial* material;                 // shared material (one reference), or null
-    float colours[VOK_MESH_COLOUR_COUNT];   // (1,1,1,1), (0.8,0.8,0.8,1), (1,1,1,1), 20; never changed
-    TVokPolygonData* geometry;              // owned, or null before CreateGeometry
-    TVokBoundingBox bounds;                 // set by ComputeBounds; all zero before
+    TVokMaterial* material;               // shared material (one reference), or null
+    float colours[VOK_MESH_COLOUR_COUNT]; // (1,1,1,1), (0.8,0.8,0.8,1), (1,1,1,1), 20; never changed
+    TVokPolygonData* geometry;            // owned, or null before CreateGeometry
+    TVokBoundingBox bounds;               // set by ComputeBounds; all zero before
 
     static TVokClassInfo classRecord; // "TVokPolygonMesh", parent "TVokVMesh"
     static TVokLSObj* Create();
 
-private:
+  private:
     void FreeGeometry();
 };
 

@@ -6,8 +6,7 @@
 #include "scene/frame.h"
 #include "scene/mesh.h"
 
-void VokRegisterSceneClasses()
-{
+void VokRegisterSceneClasses() {
     VokRegisterFrameworkClasses();
     VokRegisterClassInfo(&TVokVMesh::classRecord, "TVokVMesh", "TVokStringTree", TVokVMesh::Create);
     VokRegisterClassInfo(&TVokVFrame::classRecord, "TVokVFrame", "TVokStringTree", TVokVFrame::Create);

@@ -4,7 +4,9 @@
 
 std::string lastTextureFileName;
 
-void VokResetMaterialReader() { lastTextureFileName.clear(); }
+void VokResetMaterialReader() {
+    lastTextureFileName.clear();
+}
 
 namespace {
 
@@ -12,16 +14,13 @@ namespace {
 // power, specular colour (3), emissive colour (3).
 constexpr int MATERIAL_VALUE_COUNT = 11;
 
-bool IsTextureKeyword(const TVokToken& token)
-{
+bool IsTextureKeyword(const TVokToken& token) {
     return VokTokenIs(token, "TextureFilename") || VokTokenIs(token, "TextureFileName");
 }
 
 // The body of a Material block, called just after the keyword "Material". Consumes the
 // block (standalone) or the rest of the material list (list mode).
-void ReadMaterialBody(TVokTokenizer* tokenizer, TVokToken& current, TVokPolygonMesh* mesh,
-                      bool standalone)
-{
+void ReadMaterialBody(TVokTokenizer* tokenizer, TVokToken& current, TVokPolygonMesh* mesh, bool standalone) {
     VokTake(tokenizer, current); // the material's name (unused), or "{"
     VokSkipFromCurrentUntil(tokenizer, current, "{");
     float value = 0.0f;
@@ -54,8 +53,7 @@ void ReadMaterialBody(TVokTokenizer* tokenizer, TVokToken& current, TVokPolygonM
 
 } // namespace
 
-void SkipToClosingBrace(TVokTokenizer* tokenizer, TVokToken& current)
-{
+void SkipToClosingBrace(TVokTokenizer* tokenizer, TVokToken& current) {
     int depth = 1;
     while (!VokTokenAtEnd(current)) {
         if (VokTokenIs(current, "}")) {
@@ -70,8 +68,7 @@ void SkipToClosingBrace(TVokTokenizer* tokenizer, TVokToken& current)
     }
 }
 
-void ReadMaterial(TVokTokenizer* tokenizer, TVokPolygonMesh* mesh, bool standalone)
-{
+void ReadMaterial(TVokTokenizer* tokenizer, TVokPolygonMesh* mesh, bool standalone) {
     TVokToken current;
     if (standalone) {
         ReadMaterialBody(tokenizer, current, nullptr, true);

@@ -10,9 +10,9 @@ namespace {
 
 // Fewest tokens that each item of a list takes in sound input, used to limit the
 // counts of the file to what the rest of the input can hold.
-constexpr int32_t TOKENS_PER_VERTEX = 7;     // x ; y ; z ; ,
-constexpr int32_t TOKENS_PER_FACE = 3;       // n ; (corners) ,
-constexpr int32_t TOKENS_PER_CORNER = 2;     // index ,
+constexpr int32_t TOKENS_PER_VERTEX = 7;       // x ; y ; z ; ,
+constexpr int32_t TOKENS_PER_FACE = 3;         // n ; (corners) ,
+constexpr int32_t TOKENS_PER_CORNER = 2;       // index ,
 constexpr int32_t TOKENS_PER_TEXTURE_PAIR = 2; // u v
 
 // Position and texture coordinates of a vertex as it was before the normal expansion.
@@ -37,27 +37,23 @@ struct MeshReadState {
     std::vector<SavedFace> savedFaces;
 
     void Take() { VokTake(tokenizer, current); }
-    void Pass(int tokens)
-    {
+    void Pass(int tokens) {
         for (int i = 0; i < tokens; i++) {
             Take();
         }
     }
-    float TakeFloat()
-    {
+    float TakeFloat() {
         Take();
         VokTokenToFloat(current.get(), &floatScratch);
         return floatScratch;
     }
-    int32_t TakeInt()
-    {
+    int32_t TakeInt() {
         Take();
         VokTokenToInt(current.get(), &intScratch);
         return intScratch;
     }
     // x, one passed, y, one passed, z, two passed: seven tokens.
-    void TakeTriple(float* a, float* b, float* c)
-    {
+    void TakeTriple(float* a, float* b, float* c) {
         *a = TakeFloat();
         Pass(1);
         *b = TakeFloat();
@@ -67,8 +63,7 @@ struct MeshReadState {
     }
 };
 
-TVokPolygonMesh* NewMesh()
-{
+TVokPolygonMesh* NewMesh() {
     TVokLSObj* object = CreateObject("TVokPolygonMesh");
     if (object == nullptr) {
         VokRegisterSceneClasses();
@@ -87,8 +82,7 @@ TVokPolygonMesh* NewMesh()
 // Face list: count ";" then per face: n ";" (index and separator) * n and one more separator.
 // With `cornerNumbers` the index tokens are not used: the running corner number is
 // stored instead (the face-normal list of the expansion).
-void ReadFaceList(MeshReadState& s, bool cornerNumbers)
-{
+void ReadFaceList(MeshReadState& s, bool cornerNumbers) {
     TVokPolygonData* data = s.mesh->geometry;
     int32_t faceCount = VokLimitCount(s.TakeInt(), s.tokenizer, TOKENS_PER_FACE);
     s.mesh->SetFaceCapacity(faceCount);
@@ -114,8 +108,7 @@ void ReadFaceList(MeshReadState& s, bool cornerNumbers)
 }
 
 // The vertex count is the current token: positions, then the face list.
-void ReadPositionsAndFaces(MeshReadState& s)
-{
+void ReadPositionsAndFaces(MeshReadState& s) {
     VokTokenToInt(s.current.get(), &s.intScratch);
     int32_t vertexCount = VokLimitCount(s.intScratch, s.tokenizer, TOKENS_PER_VERTEX);
     s.mesh->SetVertexCapacity(vertexCount);
@@ -129,8 +122,7 @@ void ReadPositionsAndFaces(MeshReadState& s)
     ReadFaceList(s, false);
 }
 
-void ReadNormals(MeshReadState& s)
-{
+void ReadNormals(MeshReadState& s) {
     VokTakeUntil(s.tokenizer, s.current, "{");
     int32_t normalCount = s.TakeInt();
     TVokPolygonData* data = s.mesh->geometry;
@@ -163,15 +155,15 @@ void ReadNormals(MeshReadState& s)
     s.savedFaces.clear();
     for (int32_t f = 0; f < data->faceCount; f++) {
         const TVokFace& face = data->faces[f];
-        s.savedFaces.push_back(SavedFace{std::vector<uint16_t>(face.indices, face.indices + face.indexCount)});
+        s.savedFaces.push_back(
+            SavedFace{std::vector<uint16_t>(face.indices, face.indices + face.indexCount)});
     }
     ReadFaceList(s, true);
     VokTakeUntil(s.tokenizer, s.current, "}");
     s.expanded = true;
 }
 
-void ReadTextureCoordinates(MeshReadState& s)
-{
+void ReadTextureCoordinates(MeshReadState& s) {
     VokTakeUntil(s.tokenizer, s.current, "{");
     int32_t pairCount = VokLimitCount(s.TakeInt(), s.tokenizer, TOKENS_PER_TEXTURE_PAIR);
     TVokPolygonData* data = s.mesh->geometry;
@@ -198,8 +190,7 @@ void ReadTextureCoordinates(MeshReadState& s)
 // vertex numbers, so they are first copied into the saved positions. Where the
 // face-normal list does not repeat the face list, corners without a vertex or a face
 // entry are skipped, and so are saved indices without a saved position.
-void CompleteExpansion(MeshReadState& s)
-{
+void CompleteExpansion(MeshReadState& s) {
     TVokPolygonData* data = s.mesh->geometry;
     int32_t oldVertexCount = static_cast<int32_t>(s.savedPositions.size());
     for (int32_t i = 0; i < oldVertexCount && i < data->vertexCount; i++) {
@@ -231,8 +222,7 @@ void CompleteExpansion(MeshReadState& s)
 
 } // namespace
 
-TVokPolygonMesh* ReadMesh(TVokTokenizer* tokenizer)
-{
+TVokPolygonMesh* ReadMesh(TVokTokenizer* tokenizer) {
     MeshReadState s;
     s.tokenizer = tokenizer;
     s.mesh = NewMesh();

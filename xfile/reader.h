@@ -25,7 +25,8 @@
 // contents then belong to the enclosing frame, and its "}" ends that frame).
 constexpr int VOK_MAX_FRAME_DEPTH = 256;
 
-extern std::string lastTextureFileName; // texture file name of the latest material read in the current document; "" at its start
+extern std::string lastTextureFileName; // texture file name of the latest material read in the current
+                                        // document; "" at its start
 
 // Sets lastTextureFileName to the empty string.
 void VokResetMaterialReader();

@@ -6,8 +6,7 @@
 
 namespace {
 
-TVokFrame* NewFrame()
-{
+TVokFrame* NewFrame() {
     TVokLSObj* object = CreateObject("TVokFrame");
     if (object == nullptr) {
         VokRegisterSceneClasses();
@@ -25,8 +24,7 @@ TVokFrame* NewFrame()
 
 // FrameTransformMatrix { m0 , m1 , ... m15 ;; }: exactly one token is passed over
 // between numbers; number k goes to element k (row k / 4, column k mod 4).
-void ReadTransformMatrix(TVokTokenizer* tokenizer, TVokToken& current, TVokFrame* frame, float* scratch)
-{
+void ReadTransformMatrix(TVokTokenizer* tokenizer, TVokToken& current, TVokFrame* frame, float* scratch) {
     VokTakeUntil(tokenizer, current, "{");
     for (int k = 0; k < 16; k++) {
         if (k > 0) {
@@ -41,14 +39,12 @@ void ReadTransformMatrix(TVokTokenizer* tokenizer, TVokToken& current, TVokFrame
 }
 
 // Attaches a freshly read mesh to the frame, which becomes its only owner.
-void AttachMesh(TVokFrame* frame, TVokPolygonMesh* mesh)
-{
+void AttachMesh(TVokFrame* frame, TVokPolygonMesh* mesh) {
     frame->Attach(mesh);
     mesh->Release();
 }
 
-TVokFrame* ReadFrameAtDepth(TVokTokenizer* tokenizer, int depth)
-{
+TVokFrame* ReadFrameAtDepth(TVokTokenizer* tokenizer, int depth) {
     TVokFrame* frame = NewFrame();
     float floatScratch = 0.0f;
     TVokToken current;
@@ -76,8 +72,7 @@ TVokFrame* ReadFrameAtDepth(TVokTokenizer* tokenizer, int depth)
 }
 
 // Passes over a template or Header block; false when the input ends inside it.
-bool SkipBlock(TVokTokenizer* tokenizer)
-{
+bool SkipBlock(TVokTokenizer* tokenizer) {
     int depth = 0;
     TVokToken current;
     for (;;) {
@@ -98,14 +93,15 @@ bool SkipBlock(TVokTokenizer* tokenizer)
 
 } // namespace
 
-TVokFrame* ReadFrame(TVokTokenizer* tokenizer) { return ReadFrameAtDepth(tokenizer, 1); }
+TVokFrame* ReadFrame(TVokTokenizer* tokenizer) {
+    return ReadFrameAtDepth(tokenizer, 1);
+}
 
 namespace {
 
 // The top level of a document: the last top-level Frame, or the frame made for the
 // first top-level Mesh.
-TVokFrame* ReadDocument(TVokTokenizer& tokenizer)
-{
+TVokFrame* ReadDocument(TVokTokenizer& tokenizer) {
     TVokFrame* result = nullptr;
     TVokToken current;
     for (;;) {
@@ -142,8 +138,7 @@ TVokFrame* ReadDocument(TVokTokenizer& tokenizer)
 
 } // namespace
 
-TVokFrame* ReadScene(const char* fileName)
-{
+TVokFrame* ReadScene(const char* fileName) {
     VokResetMaterialReader();
     VokRegisterSceneClasses();
     TVokTokenizer tokenizer;
@@ -153,8 +148,7 @@ TVokFrame* ReadScene(const char* fileName)
     return ReadDocument(tokenizer);
 }
 
-TVokFrame* ReadSceneFromMemory(const void* bytes, int32_t count)
-{
+TVokFrame* ReadSceneFromMemory(const void* bytes, int32_t count) {
     VokResetMaterialReader();
     VokRegisterSceneClasses();
     TVokTokenizer tokenizer;

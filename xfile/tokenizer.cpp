@@ -8,33 +8,40 @@
 namespace {
 
 // Byte classes of the default token rule.
-bool IsWhitespace(unsigned char c) { return c == 7 || c == 9 || c == 10 || c == 13 || c == 32; }
+bool IsWhitespace(unsigned char c) {
+    return c == 7 || c == 9 || c == 10 || c == 13 || c == 32;
+}
 
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
-bool StartsNumber(unsigned char c) { return IsDigit(c) || c == '.' || c == '-'; }
+bool StartsNumber(unsigned char c) {
+    return IsDigit(c) || c == '.' || c == '-';
+}
 
 // The 26 characters that form a token of their own where a token starts:
 // 33-35, 37-44, 47, 58-64, 91-94, 123-125.
-bool IsPunctuation(unsigned char c)
-{
+bool IsPunctuation(unsigned char c) {
     return (c >= 33 && c <= 35) || (c >= 37 && c <= 44) || c == 47 || (c >= 58 && c <= 64) ||
            (c >= 91 && c <= 94) || (c >= 123 && c <= 125);
 }
 
 // Bytes that end a word token (NUL is handled as end of input).
-bool EndsWord(unsigned char c)
-{
-    return c == 0 || c == 10 || c == 13 || c == 7 || c == 9 || c == 32 || c == '{' || c == '}' ||
-           c == ',' || c == ';' || c == '"';
+bool EndsWord(unsigned char c) {
+    return c == 0 || c == 10 || c == 13 || c == 7 || c == 9 || c == 32 || c == '{' || c == '}' || c == ',' ||
+           c == ';' || c == '"';
 }
 
-bool IsLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
-bool IsIdentifierByte(unsigned char c) { return IsLetter(c) || IsDigit(c) || c == '_' || c >= 128; }
+bool IsIdentifierByte(unsigned char c) {
+    return IsLetter(c) || IsDigit(c) || c == '_' || c >= 128;
+}
 
-TVokToken MakeToken(const char* start, int32_t length)
-{
+TVokToken MakeToken(const char* start, int32_t length) {
     TVokToken token(new char[static_cast<size_t>(length) + 1]);
     if (length > 0) {
         std::memcpy(token.get(), start, static_cast<size_t>(length));
@@ -49,10 +56,11 @@ inline namespace vok_scene_reader {
 
 TVokMemoryStream::TVokMemoryStream() : buffer(nullptr), position(0), size(0), inputEnd(0) {}
 
-TVokMemoryStream::~TVokMemoryStream() { std::free(buffer); }
+TVokMemoryStream::~TVokMemoryStream() {
+    std::free(buffer);
+}
 
-bool TVokMemoryStream::LoadFile(const char* fileName)
-{
+bool TVokMemoryStream::LoadFile(const char* fileName) {
     TVokFileStream file(fileName, "rb");
     int32_t fileSize = file.Size();
     if (fileSize <= 0) {
@@ -79,8 +87,7 @@ bool TVokMemoryStream::LoadFile(const char* fileName)
     return true;
 }
 
-bool TVokMemoryStream::LoadBytes(const void* bytes, int32_t count)
-{
+bool TVokMemoryStream::LoadBytes(const void* bytes, int32_t count) {
     if (count <= 0 || bytes == nullptr) {
         return false;
     }
@@ -98,8 +105,7 @@ bool TVokMemoryStream::LoadBytes(const void* bytes, int32_t count)
     return true;
 }
 
-int32_t TVokMemoryStream::Seek(int32_t offset)
-{
+int32_t TVokMemoryStream::Seek(int32_t offset) {
     if (offset < 0 || size == 0) {
         position = 0; // an empty stream stays at 0 rather than clamping to -1
     } else if (offset >= size) {
@@ -110,14 +116,14 @@ int32_t TVokMemoryStream::Seek(int32_t offset)
     return 0;
 }
 
-int32_t TVokMemoryStream::Tell() { return position; }
+int32_t TVokMemoryStream::Tell() {
+    return position;
+}
 
 // Succeeds only when position + count < size (strictly): a read that would include
 // the last byte of the buffer fails.
-int32_t TVokMemoryStream::Read(void* destination, uint32_t count)
-{
-    if (buffer == nullptr ||
-        static_cast<int64_t>(position) + count >= static_cast<int64_t>(size)) {
+int32_t TVokMemoryStream::Read(void* destination, uint32_t count) {
+    if (buffer == nullptr || static_cast<int64_t>(position) + count >= static_cast<int64_t>(size)) {
         return 0;
     }
     std::memcpy(destination, buffer + position, static_cast<size_t>(count));
@@ -125,10 +131,8 @@ int32_t TVokMemoryStream::Read(void* destination, uint32_t count)
     return 1;
 }
 
-int32_t TVokMemoryStream::Write(const void* source, uint32_t count)
-{
-    if (buffer == nullptr ||
-        static_cast<int64_t>(position) + count >= static_cast<int64_t>(size)) {
+int32_t TVokMemoryStream::Write(const void* source, uint32_t count) {
+    if (buffer == nullptr || static_cast<int64_t>(position) + count >= static_cast<int64_t>(size)) {
         return 0;
     }
     std::memcpy(buffer + position, source, static_cast<size_t>(count));
@@ -139,12 +143,15 @@ int32_t TVokMemoryStream::Write(const void* source, uint32_t count)
     return 1;
 }
 
-int32_t TVokMemoryStream::Size() { return size; }
+int32_t TVokMemoryStream::Size() {
+    return size;
+}
 
-int32_t TVokMemoryStream::Remaining() const { return position < inputEnd ? inputEnd - position : 0; }
+int32_t TVokMemoryStream::Remaining() const {
+    return position < inputEnd ? inputEnd - position : 0;
+}
 
-TVokToken TVokTokenizer::NextToken()
-{
+TVokToken TVokTokenizer::NextToken() {
     if (buffer == nullptr) {
         return MakeToken("", 0);
     }
@@ -172,8 +179,7 @@ TVokToken TVokTokenizer::NextToken()
     return MakeToken(buffer + start, p - start);
 }
 
-TVokToken TVokTokenizer::NextIdentifierToken()
-{
+TVokToken TVokTokenizer::NextIdentifierToken() {
     if (buffer == nullptr) {
         return MakeToken("", 0);
     }
@@ -219,8 +225,7 @@ TVokToken TVokTokenizer::NextIdentifierToken()
 
 } // namespace vok_scene_reader
 
-bool VokTokenToFloat(const char* token, float* value)
-{
+bool VokTokenToFloat(const char* token, float* value) {
     float converted = 0.0f;
     if (std::sscanf(token, "%f", &converted) != 1) {
         return false;
@@ -229,8 +234,7 @@ bool VokTokenToFloat(const char* token, float* value)
     return true;
 }
 
-bool VokTokenToInt(const char* token, int32_t* value)
-{
+bool VokTokenToInt(const char* token, int32_t* value) {
     // The same result as "%d" for every number in the int range. "%d" has no defined
     // result outside it; here such a number keeps its low 32 bits, as the C library's
     // long-to-int store does for numbers that fit in 64 bits.

@@ -19,7 +19,7 @@ inline namespace vok_scene_reader {
 // The buffer always carries one NUL byte after the `size` loaded bytes, so a token
 // scan stops at the end of the loaded bytes exactly as it stops at a NUL byte.
 class TVokMemoryStream : public TVokStream {
-public:
+  public:
     TVokMemoryStream();
     ~TVokMemoryStream() override;
     TVokMemoryStream(const TVokMemoryStream&) = delete;
@@ -43,7 +43,7 @@ public:
     // bytes). Readers use it to limit counts taken from the file to what the input can hold.
     int32_t Remaining() const;
 
-protected:
+  protected:
     char* buffer;     // owned; size + 1 bytes (the last one NUL), null while nothing is loaded
     int32_t position; // byte offset where the next read or token starts
     int32_t size;     // number of loaded bytes
@@ -52,7 +52,7 @@ protected:
 
 // Memory stream that cuts its bytes into tokens.
 class TVokTokenizer : public TVokMemoryStream {
-public:
+  public:
     // Next token by the default rule (the one the scene reader uses); position moves past it.
     TVokToken NextToken();
     // Next token by the identifier rule; nothing in the reader uses it.

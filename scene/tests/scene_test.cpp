@@ -1,6 +1,8 @@
-// scene_test.cpp -- tests of the scene classes: registration, frames, polygon meshes and the stored mesh section
+// scene_test.cpp -- tests of the scene classes: registration, frames, polygon meshes and the stored mesh
+// section
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,9 +16,8 @@
 namespace {
 
 class SceneTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         VokShutdownFramework();
         VokRegisterSceneClasses();
         VokRegisterSceneClasses(); // a second call changes nothing
@@ -24,23 +25,25 @@ protected:
     void TearDown() override { VokShutdownFramework(); }
 };
 
-template <class T> T* Make(const char* className) { return dynamic_cast<T*>(CreateObject(className)); }
+template <class T> T* Make(const char* className) {
+    return dynamic_cast<T*>(CreateObject(className));
+}
 
 int meshesDestroyed = 0;
 class CountedMesh : public TVokPolygonMesh {
-public:
+  public:
     ~CountedMesh() override { meshesDestroyed++; }
 };
 
 // A mesh of n vertices (vertex i at (i, 2i, -i), normal (0.5, -0.25, 1), texture (i/8, 1 - i/8)).
-TVokPolygonMesh* MakeMesh(int n, const std::vector<std::vector<uint16_t>>& faces, const char* texture)
-{
+TVokPolygonMesh* MakeMesh(int n, const std::vector<std::vector<uint16_t>>& faces, const char* texture) {
     TVokPolygonMesh* mesh = Make<TVokPolygonMesh>("TVokPolygonMesh");
     mesh->CreateGeometry();
     mesh->Reserve(n, static_cast<int32_t>(faces.size()));
     for (int i = 0; i < n; i++) {
         float f = static_cast<float>(i);
-        mesh->geometry->vertices[mesh->geometry->vertexCount++] = {f, 2 * f, -f, 0.5f, -0.25f, 1.0f, f / 8, 1 - f / 8};
+        mesh->geometry->vertices[mesh->geometry->vertexCount++] = {f,      2 * f, -f,    0.5f,
+                                                                   -0.25f, 1.0f,  f / 8, 1 - f / 8};
     }
     for (const auto& face : faces) {
         mesh->SetFaceIndexCount(mesh->geometry->faceCount, static_cast<int32_t>(face.size()));
@@ -52,21 +55,20 @@ TVokPolygonMesh* MakeMesh(int n, const std::vector<std::vector<uint16_t>>& faces
     return mesh;
 }
 
-std::string Stored(TVokLSObj* object)
-{
+std::string Stored(TVokLSObj* object) {
     TVokMemoryStream stream;
     object->Write(&stream);
     return std::string(reinterpret_cast<const char*>(stream.data), static_cast<size_t>(stream.length));
 }
 
 // Loads a stored object; a mesh is checked for counts within capacities and indices below the vertex count.
-TVokLSObj* Load(const std::string& bytes)
-{
+TVokLSObj* Load(const std::string& bytes) {
     TVokMemoryStream stream(bytes.data(), static_cast<int32_t>(bytes.size()));
     TVokLSObj* object = LoadObject(&stream);
     if (const TVokPolygonMesh* mesh = dynamic_cast<TVokPolygonMesh*>(object)) {
         const TVokPolygonData* d = mesh->geometry;
-        EXPECT_TRUE(d->vertexCount <= d->vertexCapacity && d->vertexCapacity <= static_cast<int32_t>(bytes.size()));
+        EXPECT_TRUE(d->vertexCount <= d->vertexCapacity &&
+                    d->vertexCapacity <= static_cast<int32_t>(bytes.size()));
         EXPECT_TRUE(d->faceCount <= d->faceCapacity && d->faceCapacity <= static_cast<int32_t>(bytes.size()));
         for (int32_t f = 0; f < d->faceCount; f++) {
             for (int32_t j = 0; j < d->faces[f].indexCount; j++) {
@@ -79,8 +81,7 @@ TVokLSObj* Load(const std::string& bytes)
 
 } // namespace
 
-TEST_F(SceneTest, TenClassesInRegistrationOrder)
-{
+TEST_F(SceneTest, TenClassesInRegistrationOrder) {
     auto bucket = [](char last) {
         std::vector<std::string> names;
         TVokHashEntry* head = &vokClassRegistry->buckets[static_cast<unsigned char>(last)];
@@ -90,7 +91,7 @@ TEST_F(SceneTest, TenClassesInRegistrationOrder)
         return names;
     };
     EXPECT_EQ(bucket('e'), (std::vector<std::string>{"TVokFrame", "TVokVFrame", "TVokTree", "TVokVTree",
-                                                      "TVokClassTree", "TVokStringTree"}));
+                                                     "TVokClassTree", "TVokStringTree"}));
     EXPECT_EQ(bucket('h'), (std::vector<std::string>{"TVokPolygonMesh", "TVokVMesh"}));
     EXPECT_EQ(bucket('j').size() + bucket('l').size(), 2u);
     EXPECT_STREQ(FindClass("TVokFrame")->parentName, "TVokVFrame");
@@ -109,8 +110,7 @@ TEST_F(SceneTest, TenClassesInRegistrationOrder)
     EXPECT_EQ(mesh->Release(), 0);
 }
 
-TEST_F(SceneTest, FrameMatricesWalkAndOwnership)
-{
+TEST_F(SceneTest, FrameMatricesWalkAndOwnership) {
     TVokFrame* root = Make<TVokFrame>("TVokFrame");
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(std::memcmp(&root->worldMatrix, &IDENTITY_MATRIX, sizeof(Matrix4)), 0);
@@ -148,7 +148,8 @@ TEST_F(SceneTest, FrameMatricesWalkAndOwnership)
     for (TVokListNode* n = pairs.First(); n != pairs.End(); n = n->next) {
         got.push_back(n->data);
     }
-    EXPECT_EQ(got, (std::vector<void*>{root, meshes[0], root, meshes[1], first, meshes[2], third, meshes[3]}));
+    EXPECT_EQ(got,
+              (std::vector<void*>{root, meshes[0], root, meshes[1], first, meshes[2], third, meshes[3]}));
     EXPECT_EQ(std::memcmp(&first->worldMatrix, &scaledThenMoved, sizeof(Matrix4)), 0);
     EXPECT_EQ(grandchild->worldMatrix(3, 2), 23.0f); // (0, 0, 5) scaled by 4, moved by 3
     EXPECT_EQ(second->worldMatrix(3, 1), 2.0f);      // siblings get the same parent matrix
@@ -158,13 +159,13 @@ TEST_F(SceneTest, FrameMatricesWalkAndOwnership)
     EXPECT_EQ(meshesDestroyed, 4);
 }
 
-TEST_F(SceneTest, BoundsCapacitiesAndSharedMaterials)
-{
+TEST_F(SceneTest, BoundsCapacitiesAndSharedMaterials) {
     TVokPolygonMesh* mesh = MakeMesh(2, {{0, 1}}, "wall.bmp");
     mesh->geometry->vertices[0] = {0, 0, 0, 0, 0, 0, 0, 0};
     mesh->geometry->vertices[1] = {1, 2, 3, 0, 0, 0, 0, 0};
     mesh->ComputeBounds();
-    const float corners[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 2, 0}, {0, 2, 0}, {0, 0, 3}, {1, 0, 3}, {1, 2, 3}, {0, 2, 3}};
+    const float corners[8][3] = {{0, 0, 0}, {1, 0, 0}, {1, 2, 0}, {0, 2, 0},
+                                 {0, 0, 3}, {1, 0, 3}, {1, 2, 3}, {0, 2, 3}};
     EXPECT_EQ(std::memcmp(mesh->bounds.corners, corners, sizeof corners), 0);
     mesh->geometry->vertexCount = 1;
     mesh->ComputeBounds();
@@ -188,8 +189,7 @@ TEST_F(SceneTest, BoundsCapacitiesAndSharedMaterials)
     other->Release();
 }
 
-TEST_F(SceneTest, StoredMeshSection)
-{
+TEST_F(SceneTest, StoredMeshSection) {
     TVokPolygonMesh* mesh = MakeMesh(5, {{0, 1, 2}, {4, 3, 2, 1}, {}}, "cave wall.bmp");
     mesh->SetName("Cave");
     mesh->geometry->vertices[3].x = 1.0f / 3.0f;
@@ -245,8 +245,7 @@ TEST_F(SceneTest, StoredMeshSection)
     }
 }
 
-TEST_F(SceneTest, MeshSectionOnAFrameIsIgnored)
-{
+TEST_F(SceneTest, MeshSectionOnAFrameIsIgnored) {
     TVokMemoryStream stream;
     WriteString(&stream, "TVokFrame");
     TVokSection section;

@@ -4,8 +4,7 @@
 
 #include "tools/xdump/xdump.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string out;
     std::string err;
     int status = XdumpMain(argc, argv, out, err);

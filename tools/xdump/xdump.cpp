@@ -11,8 +11,7 @@
 #include "xfile/reader.h"
 #include "xfile/tokenizer.h"
 
-void XdumpAppendString(std::string& out, const char* text)
-{
+void XdumpAppendString(std::string& out, const char* text) {
     if (text == nullptr) {
         out += "null";
         return;
@@ -30,8 +29,7 @@ void XdumpAppendString(std::string& out, const char* text)
     out += '"';
 }
 
-void XdumpAppendFloat(std::string& out, float value)
-{
+void XdumpAppendFloat(std::string& out, float value) {
     if (std::isnan(value)) {
         out += "\"nan\"";
     } else if (std::isinf(value)) {
@@ -45,8 +43,7 @@ void XdumpAppendFloat(std::string& out, float value)
 
 namespace {
 
-void AppendFloats(std::string& out, const float* values, int count)
-{
+void AppendFloats(std::string& out, const float* values, int count) {
     out += '[';
     for (int i = 0; i < count; i++) {
         if (i > 0) {
@@ -59,8 +56,7 @@ void AppendFloats(std::string& out, const float* values, int count)
 
 } // namespace
 
-void XdumpMesh(std::string& out, TVokPolygonMesh* mesh)
-{
+void XdumpMesh(std::string& out, TVokPolygonMesh* mesh) {
     const TVokPolygonData* data = mesh->geometry;
     int32_t vertexCount = data != nullptr ? data->vertexCount : 0;
     int32_t faceCount = data != nullptr ? data->faceCount : 0;
@@ -105,8 +101,7 @@ void XdumpMesh(std::string& out, TVokPolygonMesh* mesh)
     out += '}';
 }
 
-void XdumpFrame(std::string& out, TVokVFrame* frame)
-{
+void XdumpFrame(std::string& out, TVokVFrame* frame) {
     out += "{\"name\": ";
     XdumpAppendString(out, frame->name);
     out += ", \"matrix\": ";
@@ -126,7 +121,8 @@ void XdumpFrame(std::string& out, TVokVFrame* frame)
     }
     out += "], \"meshes\": [";
     first = true;
-    for (TVokListNode* node = frame->attachments.First(); node != frame->attachments.End(); node = node->next) {
+    for (TVokListNode* node = frame->attachments.First(); node != frame->attachments.End();
+         node = node->next) {
         TVokPolygonMesh* mesh = dynamic_cast<TVokPolygonMesh*>(static_cast<TVokLSObj*>(node->data));
         if (mesh == nullptr) {
             continue;
@@ -140,8 +136,7 @@ void XdumpFrame(std::string& out, TVokVFrame* frame)
     out += "]}";
 }
 
-void XdumpScene(std::string& out, TVokFrame* root)
-{
+void XdumpScene(std::string& out, TVokFrame* root) {
     out += "{\"root\": ";
     if (root == nullptr) {
         out += "null";
@@ -154,8 +149,7 @@ void XdumpScene(std::string& out, TVokFrame* root)
 namespace {
 
 // The file exists, is not a directory and can be opened for reading.
-bool CanOpen(const char* fileName, std::string& err)
-{
+bool CanOpen(const char* fileName, std::string& err) {
     struct stat info;
     if (stat(fileName, &info) == 0 && S_ISDIR(info.st_mode)) {
         err += "cave-xdump: cannot open \"" + std::string(fileName) + "\": it is a directory\n";
@@ -170,8 +164,7 @@ bool CanOpen(const char* fileName, std::string& err)
     return true;
 }
 
-void DumpTokens(std::string& out, const char* fileName)
-{
+void DumpTokens(std::string& out, const char* fileName) {
     TVokTokenizer tokenizer;
     out += '[';
     if (tokenizer.LoadFile(fileName)) { // an empty file has no tokens
@@ -195,8 +188,7 @@ const char USAGE[] = "usage: cave-xdump FILE\n       cave-xdump --tokens FILE\n"
 
 } // namespace
 
-int XdumpMain(int argc, const char* const* argv, std::string& out, std::string& err)
-{
+int XdumpMain(int argc, const char* const* argv, std::string& out, std::string& err) {
     bool tokens = false;
     const char* fileName = nullptr;
     if (argc == 2 && std::strcmp(argv[1], "--tokens") != 0) {

@@ -10,22 +10,41 @@
 // top-level frame is kept, a top-level mesh ends the read, and blocks the reader does
 // not know, comments and odd separators shift or end blocks, so these often differ
 // from the counts in the files themselves.
-TEST_F(XfileTest, EveryCorpusFileGivesItsFramesAndMeshes)
-{
+TEST_F(XfileTest, EveryCorpusFileGivesItsFramesAndMeshes) {
     const struct {
         const char* name;
         int frames;
         int meshes;
     } corpus[] = {
-        {"acropolis-ground.x", 13, 1}, {"airplane.x", 1, 1}, {"alien-anim.x", 10, 10}, {"asteroid-abspath.x", 3, 1},
-        {"block-space-texname.x", 1, 1}, {"body-bones-anim.x", 1, 1}, {"bot-custom-templates.x", 1, 1},
-        {"character-2animsets.x", 10, 1}, {"creature-3animsets.x", 1, 1}, {"cube-decldata-png.x", 1, 1},
-        {"cube-skinned-vdi.x", 2, 1}, {"cube-vcolors-decldata.x", 1, 1}, {"cube-vcolors-only.x", 1, 1},
-        {"cylinder-bones-mismatch.x", 1, 1}, {"head-vcolors.x", 1, 1}, {"heli.x", 10, 9}, {"ladders.x", 8, 1},
-        {"level-commas.x", 1, 1}, {"mesh-crlf-nomaterial.x", 1, 1}, {"mesh-toplevel-vcolors.x", 1, 1},
-        {"pistol-matrixkeys.x", 1, 1}, {"robot-deep-hierarchy.x", 58, 38}, {"rock-effectinstance.x", 2, 1},
-        {"room-many-meshes.x", 5, 4}, {"sandmonster-skinned.x", 19, 1}, {"scene-frames-only.x", 1, 0},
-        {"skybox-fvfdata.x", 2, 1}, {"skybox-quirky.x", 1, 1}, {"tiger.x", 1, 1},
+        {"acropolis-ground.x", 13, 1},
+        {"airplane.x", 1, 1},
+        {"alien-anim.x", 10, 10},
+        {"asteroid-abspath.x", 3, 1},
+        {"block-space-texname.x", 1, 1},
+        {"body-bones-anim.x", 1, 1},
+        {"bot-custom-templates.x", 1, 1},
+        {"character-2animsets.x", 10, 1},
+        {"creature-3animsets.x", 1, 1},
+        {"cube-decldata-png.x", 1, 1},
+        {"cube-skinned-vdi.x", 2, 1},
+        {"cube-vcolors-decldata.x", 1, 1},
+        {"cube-vcolors-only.x", 1, 1},
+        {"cylinder-bones-mismatch.x", 1, 1},
+        {"head-vcolors.x", 1, 1},
+        {"heli.x", 10, 9},
+        {"ladders.x", 8, 1},
+        {"level-commas.x", 1, 1},
+        {"mesh-crlf-nomaterial.x", 1, 1},
+        {"mesh-toplevel-vcolors.x", 1, 1},
+        {"pistol-matrixkeys.x", 1, 1},
+        {"robot-deep-hierarchy.x", 58, 38},
+        {"rock-effectinstance.x", 2, 1},
+        {"room-many-meshes.x", 5, 4},
+        {"sandmonster-skinned.x", 19, 1},
+        {"scene-frames-only.x", 1, 0},
+        {"skybox-fvfdata.x", 2, 1},
+        {"skybox-quirky.x", 1, 1},
+        {"tiger.x", 1, 1},
     };
     const std::string folder = CAVE_XFILES_DIR;
     struct stat info;

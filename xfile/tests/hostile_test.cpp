@@ -10,18 +10,20 @@ namespace {
 const std::string RICH =
     "xof 0302txt 0032\nHeader { 1; 0; 1; }\ntemplate Vector { <3D82AB5E> FLOAT x; FLOAT y; FLOAT z; }\n"
     "Material Wall { 1.0;1.0;1.0;1.0;; 5.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; TextureFilename { \"wall.bmp\"; } }\n"
-    "Frame Room { FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, 0.0,-2.0,0.0,1.0;; }\n"
-    " Frame Cave { Mesh CaveMesh { 4; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;1.0;0.0;, 0.0;1.0;0.0;; 2; 3;0,1,2;, 3;0,2,3;;\n"
+    "Frame Room { FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, 0.0,0.0,1.0,0.0, "
+    "0.0,-2.0,0.0,1.0;; }\n"
+    " Frame Cave { Mesh CaveMesh { 4; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 1.0;1.0;0.0;, 0.0;1.0;0.0;; 2; 3;0,1,2;, "
+    "3;0,2,3;;\n"
     "   MeshMaterialList { 1; 2; 0, 0;; { Wall } }\n"
     "   MeshNormals { 6; 0;0;1;, 0;0;1;, 0;0;1;, 0;1;0;, 0;1;0;, 0;1;0;; 2; 3;0,1,2;, 3;3,4,5;; }\n"
     "   MeshTextureCoords { 4; 0.0;0.0;, 1.0;0.0;, 1.0;1.0;, 0.0;1.0;; } } }\n"
     " Mesh Second { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-    "   MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"s.bmp\"; } } }\n"
+    "   MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"s.bmp\"; } "
+    "} }\n"
     "   MeshNormals { 3; 0;0;1;, 0;0;1;, 0;0;1;; 1; 3;0,1,2;; } }\n}\n";
 
 // Reads a document and checks what consumers rely on (CheckTree).
-Root ReadChecked(const std::string& text)
-{
+Root ReadChecked(const std::string& text) {
     Root root(ReadSceneFromMemory(text.data(), static_cast<int32_t>(text.size())));
     int frames = 0;
     int meshes = 0;
@@ -29,12 +31,13 @@ Root ReadChecked(const std::string& text)
     return root;
 }
 
-const TVokPolygonData* Geometry(const Root& root) { return MeshAt(root.get(), 0)->geometry; }
+const TVokPolygonData* Geometry(const Root& root) {
+    return MeshAt(root.get(), 0)->geometry;
+}
 
 } // namespace
 
-TEST_F(XfileTest, TruncationsAndNulBytesAtEveryOffset)
-{
+TEST_F(XfileTest, TruncationsAndNulBytesAtEveryOffset) {
     Root whole = ReadChecked(RICH);
     ASSERT_EQ(MeshAt(ChildAt(whole.get(), 0), 0)->geometry->vertexCount, 6);
     EXPECT_STREQ(MeshAt(ChildAt(whole.get(), 0), 0)->TextureName(), "wall.bmp");
@@ -46,8 +49,7 @@ TEST_F(XfileTest, TruncationsAndNulBytesAtEveryOffset)
     }
 }
 
-TEST_F(XfileTest, CorruptedCountsAndIndicesAreHeldToTheData)
-{
+TEST_F(XfileTest, CorruptedCountsAndIndicesAreHeldToTheData) {
     // An index at or beyond the vertex count is dropped from its face.
     Root bad = ReadChecked("Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,7;, 3;2,3,1;; }");
     EXPECT_EQ(Geometry(bad)->faces[0].indexCount, 2);
@@ -64,8 +66,9 @@ TEST_F(XfileTest, CorruptedCountsAndIndicesAreHeldToTheData)
     EXPECT_STREQ(MeshAt(coords.get(), 1)->name, "After");
     // A face-normal list with more corners than normals and more faces than the face
     // list: corners without a vertex are dropped.
-    Root more = ReadChecked("Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
-                            " MeshNormals { 4; 0;0;1;, 0;0;1;, 0;0;1;, 0;0;1;; 3; 3;0,1,2;, 3;0,1,2;, 2;0,1;; } }");
+    Root more =
+        ReadChecked("Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                    " MeshNormals { 4; 0;0;1;, 0;0;1;, 0;0;1;, 0;0;1;; 3; 3;0,1,2;, 3;0,1,2;, 2;0,1;; } }");
     const TVokPolygonData* d = Geometry(more);
     ASSERT_TRUE(d->vertexCount == 4 && d->faceCount == 3);
     EXPECT_EQ(d->vertices[1].x, 1.0f);
@@ -84,20 +87,40 @@ TEST_F(XfileTest, CorruptedCountsAndIndicesAreHeldToTheData)
     ReadChecked("Mesh M { 1; 0;0;0;; 0;; MeshMaterialList { 1; 1; 0;; Material { 1;1;");
 }
 
-TEST_F(XfileTest, RandomMutationsWithAFixedSeed)
-{
+TEST_F(XfileTest, RandomMutationsWithAFixedSeed) {
     std::mt19937 random(20261207u);
-    const char* const splices[] = {"99999999", "-7", "{", "}", "Frame", "Mesh", "MeshNormals", "MeshTextureCoords",
-                                   "MeshMaterialList", "Material", "65535", "4294967295", ";", "\"", "template"};
+    const char* const splices[] = {"99999999",
+                                   "-7",
+                                   "{",
+                                   "}",
+                                   "Frame",
+                                   "Mesh",
+                                   "MeshNormals",
+                                   "MeshTextureCoords",
+                                   "MeshMaterialList",
+                                   "Material",
+                                   "65535",
+                                   "4294967295",
+                                   ";",
+                                   "\"",
+                                   "template"};
     for (int round = 0; round < 1500 && !HasFatalFailure(); round++) {
         std::string text = RICH;
         for (int edits = 1 + static_cast<int>(random() % 6); edits > 0; edits--) {
             size_t at = random() % text.size();
             switch (random() % 4) {
-            case 0: text[at] = static_cast<char>(random() % 256); break;
-            case 1: text.erase(at, 1); break;
-            case 2: text.insert(at, std::string(" ") + splices[random() % 15] + " "); break;
-            default: text.insert(at, text.substr(random() % text.size(), random() % 64)); break;
+            case 0:
+                text[at] = static_cast<char>(random() % 256);
+                break;
+            case 1:
+                text.erase(at, 1);
+                break;
+            case 2:
+                text.insert(at, std::string(" ") + splices[random() % 15] + " ");
+                break;
+            default:
+                text.insert(at, text.substr(random() % text.size(), random() % 64));
+                break;
             }
         }
         SCOPED_TRACE(round);

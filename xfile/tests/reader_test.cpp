@@ -9,11 +9,11 @@ namespace {
 // A cube of 8 corners and 6 four-corner faces.
 const std::string CUBE = "8; -1;-1;-1;, 1;-1;-1;, 1;1;-1;, -1;1;-1;, -1;-1;1;, 1;-1;1;, 1;1;1;, -1;1;1;;\n"
                          "6; 4;0,1,2,3;, 4;4,5,6,7;, 4;0,1,5,4;, 4;1,2,6,5;, 4;2,3,7,6;, 4;3,0,4,7;;\n";
-const int CUBE_FACES[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
+const int CUBE_FACES[6][4] = {{0, 1, 2, 3}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                              {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7}};
 
 // MeshNormals with `count` normals (normal k = (k, 0.5, 1)) and the face-normal list given.
-std::string Normals(int count, const std::string& faceNormals)
-{
+std::string Normals(int count, const std::string& faceNormals) {
     std::string text = " MeshNormals { " + std::to_string(count) + ";";
     for (int k = 0; k < count; k++) {
         text += std::to_string(k) + ";0.5;1;" + (k + 1 < count ? "," : ";");
@@ -22,8 +22,7 @@ std::string Normals(int count, const std::string& faceNormals)
 }
 
 // MeshTextureCoords with pair i = (i + 0.25, i + 0.75).
-std::string Coords(int count)
-{
+std::string Coords(int count) {
     std::string text = " MeshTextureCoords { " + std::to_string(count) + ";";
     for (int i = 0; i < count; i++) {
         text += std::to_string(i) + ".25;" + std::to_string(i) + ".75;,";
@@ -33,23 +32,24 @@ std::string Coords(int count)
 
 const std::string MATERIAL = "1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; ";
 
-std::string Material(const char* name, const char* keyword, const char* texture)
-{
+std::string Material(const char* name, const char* keyword, const char* texture) {
     return std::string("Material ") + name + " { " + MATERIAL + keyword + " { \"" + texture + "\"; } }\n";
 }
 
-const char* Texture(const Root& root) { return MeshAt(root.get(), 0)->TextureName(); }
+const char* Texture(const Root& root) {
+    return MeshAt(root.get(), 0)->TextureName();
+}
 
 } // namespace
 
-TEST_F(XfileTest, DocumentsAndFrames)
-{
+TEST_F(XfileTest, DocumentsAndFrames) {
     // The worked example: a room frame moved down by 2, holding the cave frame and its mesh.
-    Root root(ReadScene(WriteTemp("cave.x", "xof 0302txt 0032\ntemplate Vector { <3D82AB5E> FLOAT x; }\n"
-                                            "Frame Room { FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, "
-                                            "0.0,0.0,1.0,0.0, 0.0,-2.0,0.0,1.0;; }\n  Frame Cave { Mesh CaveMesh { " +
-                                                CUBE + " } } }\n")
-                            .c_str()));
+    Root root(ReadScene(
+        WriteTemp("cave.x", "xof 0302txt 0032\ntemplate Vector { <3D82AB5E> FLOAT x; }\n"
+                            "Frame Room { FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0, "
+                            "0.0,0.0,1.0,0.0, 0.0,-2.0,0.0,1.0;; }\n  Frame Cave { Mesh CaveMesh { " +
+                                CUBE + " } } }\n")
+            .c_str()));
     ASSERT_NE(root, nullptr);
     EXPECT_STREQ(root->name, "Room");
     for (int k = 0; k < 16; k++) {
@@ -94,8 +94,7 @@ TEST_F(XfileTest, DocumentsAndFrames)
     EXPECT_EQ(depth, VOK_MAX_FRAME_DEPTH);
 }
 
-TEST_F(XfileTest, TransformMatrixTakesOneSeparatorBetweenNumbers)
-{
+TEST_F(XfileTest, TransformMatrixTakesOneSeparatorBetweenNumbers) {
     Root shifted = Read("Frame M { FrameTransformMatrix { 1,2,,3,4,5,6,7,8,9,10,11,12,13,14,15,16;; } }");
     EXPECT_EQ(shifted->localMatrix.m[1], 2.0f);
     for (int k = 2; k < 16; k++) { // every later element lands on a "," and repeats the 2
@@ -103,8 +102,7 @@ TEST_F(XfileTest, TransformMatrixTakesOneSeparatorBetweenNumbers)
     }
 }
 
-TEST_F(XfileTest, CubeMeshes)
-{
+TEST_F(XfileTest, CubeMeshes) {
     Root plain = Read("Mesh Cube { " + CUBE + " }");
     const TVokPolygonData* data = MeshAt(plain.get(), 0)->geometry;
     ASSERT_TRUE(data->vertexCount == 8 && data->faceCount == 6);
@@ -119,14 +117,16 @@ TEST_F(XfileTest, CubeMeshes)
     EXPECT_EQ(MeshAt(plain.get(), 0)->bounds.max[2], 1.0f);
 
     // One normal per vertex: vertex i gets normal i; the face-normal list is passed over.
-    Root perVertex = Read("Frame F { Mesh Cube { " + CUBE + Normals(8, "6; 4;0,1,2,3;, 4;4,5,6,7;;") + " } Mesh N { } }");
+    Root perVertex =
+        Read("Frame F { Mesh Cube { " + CUBE + Normals(8, "6; 4;0,1,2,3;, 4;4,5,6,7;;") + " } Mesh N { } }");
     EXPECT_EQ(MeshAt(perVertex.get(), 0)->geometry->vertices[5].nx, 5.0f);
     EXPECT_EQ(perVertex->AttachmentCount(), 2);
 
     // One normal per corner: corner k becomes vertex k with the position and texture
     // coordinates of the vertex it named and normal k; texture coordinates given before
     // the normals are lost with the old vertex array.
-    const std::string corners = "6; 4;0,1,2,3;, 4;4,5,6,7;, 4;8,9,10,11;, 4;12,13,14,15;, 4;16,17,18,19;, 4;20,21,22,23;;";
+    const std::string corners =
+        "6; 4;0,1,2,3;, 4;4,5,6,7;, 4;8,9,10,11;, 4;12,13,14,15;, 4;16,17,18,19;, 4;20,21,22,23;;";
     for (bool coordsFirst : {false, true}) {
         std::string body = coordsFirst ? Coords(8) + Normals(24, corners) : Normals(24, corners) + Coords(8);
         Root split = Read("Mesh Cube { " + CUBE + body + " }");
@@ -146,8 +146,7 @@ TEST_F(XfileTest, CubeMeshes)
     }
 }
 
-TEST_F(XfileTest, MeshFacesAndTextureCoordinates)
-{
+TEST_F(XfileTest, MeshFacesAndTextureCoordinates) {
     Root root = Read("Frame F { Mesh { 6; 0;0;0;, 1;0;0;, 1;1;0;, 0;1;0;, 2;2;0;, 3;3;0;;\n"
                      " 3; 3;0,1,2;, 4;65536,65537,2,3;, 5;0,1,2,4,5;;\n"
                      " MeshTextureCoords { 2; .5; 0.25; -0.5; 1; 0.75; } } Mesh Named\n{ 1; 0;0;0;; 0;; } }");
@@ -167,8 +166,7 @@ TEST_F(XfileTest, MeshFacesAndTextureCoordinates)
     EXPECT_EQ(d->vertices[1].tv, 0.75f);
 }
 
-TEST_F(XfileTest, MaterialsGiveTheMeshItsTextureName)
-{
+TEST_F(XfileTest, MaterialsGiveTheMeshItsTextureName) {
     const std::string ref = "Mesh M { 1; 0;0;0;; 0;; MeshMaterialList { 1; 1; 0;; { Wall } } }";
     EXPECT_STREQ(Texture(Read(Material("Wall", "TextureFilename", "wall.bmp") + ref)), "wall.bmp");
     EXPECT_EQ(lastTextureFileName, "wall.bmp");
@@ -185,12 +183,13 @@ TEST_F(XfileTest, MaterialsGiveTheMeshItsTextureName)
     EXPECT_EQ(MeshAt(none.get(), 0)->material, nullptr);
     EXPECT_EQ(lastTextureFileName, "w.bmp");
     // Two inline materials: only the first counts; the mesh goes on after the list.
-    Root two = Read(list + Material("", "TextureFilename", "one.bmp") + Material("", "TextureFilename", "two.bmp") +
-                    "}" + Coords(2) + "}");
+    Root two = Read(list + Material("", "TextureFilename", "one.bmp") +
+                    Material("", "TextureFilename", "two.bmp") + "}" + Coords(2) + "}");
     EXPECT_STREQ(Texture(two), "one.bmp");
     EXPECT_EQ(MeshAt(two.get(), 0)->geometry->vertices[1].tu, 1.25f);
     // Another capitalisation is not a texture.
-    EXPECT_EQ(MeshAt(Read(list + Material("", "texturefilename", "x.bmp") + "} }").get(), 0)->material, nullptr);
+    EXPECT_EQ(MeshAt(Read(list + Material("", "texturefilename", "x.bmp") + "} }").get(), 0)->material,
+              nullptr);
     // Colours written as .5 shift the search so far that the texture child is taken
     // for values; a name with a space is cut to its first word.
     Read("Material C { .5;.5;.5;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"c.bmp\"; } }");

@@ -9,8 +9,7 @@ namespace {
 
 using List = std::vector<std::string>;
 
-List Tokens(const std::string& text, bool identifiers = false)
-{
+List Tokens(const std::string& text, bool identifiers = false) {
     TVokTokenizer tokenizer;
     tokenizer.LoadBytes(text.data(), static_cast<int32_t>(text.size()));
     List tokens;
@@ -25,18 +24,21 @@ List Tokens(const std::string& text, bool identifiers = false)
 
 } // namespace
 
-TEST(Tokenizer, TokenRules)
-{
+TEST(Tokenizer, TokenRules) {
     EXPECT_EQ(Tokens("xof 0302txt 0032"), (List{"xof", "0302", "txt", "0032"}));
     EXPECT_EQ(Tokens("1.0;2.0;,-3.5;;"), (List{"1.0", ";", "2.0", ";", ",", "-3.5", ";", ";"}));
     EXPECT_EQ(Tokens("1e-5 +2 - .5 1.2.3 3-4"), (List{"1", "e-5", "+", "2", "-", ".5", "1.2.3", "3", "-4"}));
-    EXPECT_EQ(Tokens("\"rusty wall.png\" \"2a\""), (List{"\"", "rusty", "wall.png", "\"", "\"", "2", "a", "\""}));
+    EXPECT_EQ(Tokens("\"rusty wall.png\" \"2a\""),
+              (List{"\"", "rusty", "wall.png", "\"", "\"", "2", "a", "\""}));
     EXPECT_EQ(Tokens("// c 1\n# x"), (List{"/", "/", "c", "1", "#", "x"}));
     EXPECT_EQ(Tokens("Frame{ a(b)\\c:d}"), (List{"Frame", "{", "a(b)\\c:d", "}"}));
     EXPECT_EQ(Tokens("\f\x1a a\x07\tb\r\nc"), (List{"\f\x1a", "a", "b", "c"}));
     EXPECT_EQ(Tokens(std::string("ab cd\0ef", 8)), (List{"ab", "cd"})); // NUL ends the input
     // Identifier rule: skipped bytes, double-byte characters, never past the end.
-    EXPECT_EQ(Tokens("  \tabc_9 12.5;\n$a~`\x7f" "b", true), (List{"abc_9", "12.5", ";", "a", "b"}));
+    EXPECT_EQ(Tokens("  \tabc_9 12.5;\n$a~`\x7f"
+                     "b",
+                     true),
+              (List{"abc_9", "12.5", ";", "a", "b"}));
     EXPECT_EQ(Tokens("\x82 x ab\x82", true), (List{"\x82 x", "ab\x82"}));
 
     // Every byte as the first of a token: whitespace, number, punctuation or word.
@@ -55,8 +57,7 @@ TEST(Tokenizer, TokenRules)
     }
 }
 
-TEST(Tokenizer, StreamStaysInsideItsBuffer)
-{
+TEST(Tokenizer, StreamStaysInsideItsBuffer) {
     TVokTokenizer stream;
     EXPECT_STREQ(stream.NextToken().get(), ""); // nothing loaded
     stream.Seek(5);
@@ -80,8 +81,7 @@ TEST(Tokenizer, StreamStaysInsideItsBuffer)
     }
 }
 
-TEST_F(XfileTest, LoadFileReadsTheWholeFileOrLogsTheFailure)
-{
+TEST_F(XfileTest, LoadFileReadsTheWholeFileOrLogsTheFailure) {
     TVokTokenizer tokenizer;
     ASSERT_TRUE(tokenizer.LoadFile(WriteTemp("a.x", "Frame A {}").c_str()));
     EXPECT_EQ(tokenizer.Size(), 10);
@@ -90,12 +90,12 @@ TEST_F(XfileTest, LoadFileReadsTheWholeFileOrLogsTheFailure)
     EXPECT_EQ(ReadFile(logPath), "");
     std::string missing = dir + "/missing.x";
     EXPECT_FALSE(tokenizer.LoadFile(missing.c_str()));
-    std::string prefix(reinterpret_cast<const char*>(VOK_OPEN_FAILURE_PREFIX), VOK_OPEN_FAILURE_PREFIX_LENGTH);
+    std::string prefix(reinterpret_cast<const char*>(VOK_OPEN_FAILURE_PREFIX),
+                       VOK_OPEN_FAILURE_PREFIX_LENGTH);
     EXPECT_EQ(ReadFile(logPath), prefix + missing + "\"\r\n");
 }
 
-TEST(Tokenizer, NumberConversions)
-{
+TEST(Tokenizer, NumberConversions) {
     float f = 7.0f;
     for (const char* none : {"-", ";", "", ".x"}) {
         EXPECT_FALSE(VokTokenToFloat(none, &f));

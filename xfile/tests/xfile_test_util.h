@@ -22,9 +22,8 @@ using Root = std::unique_ptr<TVokFrame, ReleaseFrame>;
 
 // Each test starts with the ten classes registered and the debug log in a fresh directory.
 class XfileTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         VokShutdownFramework();
         VokRegisterSceneClasses();
         char pattern[] = "/tmp/cave-xfile-XXXXXX";
@@ -33,14 +32,12 @@ protected:
         logPath = dir + "/VokDebug.txt";
         vokDebugLogName = logPath.c_str();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         VokResetDebugLog();
         VokShutdownFramework();
         EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
     }
-    static std::string ReadFile(const std::string& path)
-    {
+    static std::string ReadFile(const std::string& path) {
         std::string content;
         if (FILE* f = std::fopen(path.c_str(), "rb")) {
             for (int c; (c = std::fgetc(f)) != EOF;) {
@@ -50,16 +47,14 @@ protected:
         }
         return content;
     }
-    std::string WriteTemp(const char* name, const std::string& bytes) const
-    {
+    std::string WriteTemp(const char* name, const std::string& bytes) const {
         std::string path = dir + "/" + name;
         FILE* f = std::fopen(path.c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::fclose(f);
         return path;
     }
-    static Root Read(const std::string& text)
-    {
+    static Root Read(const std::string& text) {
         return Root(ReadSceneFromMemory(text.data(), static_cast<int32_t>(text.size())));
     }
 
@@ -68,8 +63,7 @@ protected:
 };
 
 // The n-th attached mesh of a frame, or null.
-inline TVokPolygonMesh* MeshAt(TVokVFrame* frame, int n)
-{
+inline TVokPolygonMesh* MeshAt(TVokVFrame* frame, int n) {
     TVokListNode* node = frame != nullptr ? frame->attachments.First() : nullptr;
     for (; node != nullptr && node != frame->attachments.End(); node = node->next) {
         if (n-- == 0) {
@@ -80,8 +74,7 @@ inline TVokPolygonMesh* MeshAt(TVokVFrame* frame, int n)
 }
 
 // The n-th child frame, or null.
-inline TVokFrame* ChildAt(TVokVFrame* frame, int n)
-{
+inline TVokFrame* ChildAt(TVokVFrame* frame, int n) {
     TVokVTree* child = frame != nullptr ? frame->FirstChild() : nullptr;
     for (; child != nullptr && n > 0; n--) {
         child = child->NextSibling();
@@ -92,8 +85,7 @@ inline TVokFrame* ChildAt(TVokVFrame* frame, int n)
 // Counts the frames and meshes of a tree and checks, for every mesh, what later
 // consumers rely on: counts within capacities (and within `limit`, the input size),
 // every face index below the vertex count.
-inline void CheckTree(TVokVFrame* frame, int* frames, int* meshes, int32_t limit)
-{
+inline void CheckTree(TVokVFrame* frame, int* frames, int* meshes, int32_t limit) {
     if (frame == nullptr) {
         return;
     }

@@ -8,21 +8,18 @@
 #include <cstdlib>
 #include <string>
 
-
 namespace {
 
 class XdumpRun : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
+  protected:
+    void SetUp() override {
         char pattern[] = "/tmp/cave-xdump-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
     }
     void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0); }
 
-    static std::string Slurp(const std::string& path)
-    {
+    static std::string Slurp(const std::string& path) {
         std::string content;
         if (FILE* f = std::fopen(path.c_str(), "rb")) {
             for (int c; (c = std::fgetc(f)) != EOF;) {
@@ -34,14 +31,14 @@ protected:
     }
     // Writes `bytes` to `name` in the temporary directory, runs the tool there with
     // `arguments` and returns its exit status.
-    int Run(const char* name, const std::string& bytes, const std::string& arguments)
-    {
+    int Run(const char* name, const std::string& bytes, const std::string& arguments) {
         if (name != nullptr) {
             FILE* f = std::fopen((dir + "/" + name).c_str(), "wb");
             std::fwrite(bytes.data(), 1, bytes.size(), f);
             std::fclose(f);
         }
-        std::string command = "cd '" + dir + "' && '" CAVE_XDUMP_EXE "' " + arguments + " > out.txt 2> err.txt";
+        std::string command =
+            "cd '" + dir + "' && '" CAVE_XDUMP_EXE "' " + arguments + " > out.txt 2> err.txt";
         int status = std::system(command.c_str());
         out = Slurp(dir + "/out.txt");
         err = Slurp(dir + "/err.txt");
@@ -57,34 +54,48 @@ const std::string IDENTITY = "[1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1]";
 
 } // namespace
 
-TEST_F(XdumpRun, SceneDumpBytes)
-{
-    EXPECT_EQ(Run("scene.x",
-                  "xof 0302txt 0032\nFrame Room {\n FrameTransformMatrix { 1,0,0,0, 0,nan,0,0, 0,0,infinity,0, "
-                  "0.1,-1" + std::string(40, '0') + ",0,1;; }\n Frame { }\n"
-                  " Mesh Tri\\x { 3; 0;0;0;, 1;0;0;, 0;1;0.5;; 1; 3;0,1,2;;\n  MeshMaterialList { 1; 1; 0;; Material "
-                  "{ 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"caf\xe9.bmp\"; } } } }\n Mesh Empty { 0;; 0;; }\n}\n",
-                  "scene.x"),
-              0);
-    EXPECT_EQ(out, "{\"root\": {\"name\": \"Room\", \"matrix\": [1,0,0,0,0,\"nan\",0,0,0,0,\"inf\",0,0.100000001,\"-inf\",0,1], "
-                   "\"children\": [{\"name\": \"\", \"matrix\": " + IDENTITY + ", \"children\": [], \"meshes\": []}], "
-                   "\"meshes\": [{\"name\": \"Tri\\u005cx\", \"vertices\": [[0,0,0,0,0,0,0,0], [1,0,0,0,0,0,0,0], "
-                   "[0,1,0.5,0,0,0,0,0]], \"faces\": [[0,1,2]], \"texture\": \"caf\\u00e9.bmp\", "
-                   "\"bounds\": {\"min\":[0,0,0],\"max\":[1,1,0.5]}}, "
-                   "{\"name\": \"Empty\", \"vertices\": [], \"faces\": [], \"texture\": null, \"bounds\": null}]}}\n");
+TEST_F(XdumpRun, SceneDumpBytes) {
+    EXPECT_EQ(
+        Run("scene.x",
+            "xof 0302txt 0032\nFrame Room {\n FrameTransformMatrix { 1,0,0,0, 0,nan,0,0, 0,0,infinity,0, "
+            "0.1,-1" +
+                std::string(40, '0') +
+                ",0,1;; }\n Frame { }\n"
+                " Mesh Tri\\x { 3; 0;0;0;, 1;0;0;, 0;1;0.5;; 1; 3;0,1,2;;\n  MeshMaterialList { 1; 1; 0;; "
+                "Material "
+                "{ 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"caf\xe9.bmp\"; } } } }\n Mesh Empty { "
+                "0;; 0;; }\n}\n",
+            "scene.x"),
+        0);
+    EXPECT_EQ(
+        out,
+        "{\"root\": {\"name\": \"Room\", \"matrix\": "
+        "[1,0,0,0,0,\"nan\",0,0,0,0,\"inf\",0,0.100000001,\"-inf\",0,1], "
+        "\"children\": [{\"name\": \"\", \"matrix\": " +
+            IDENTITY +
+            ", \"children\": [], \"meshes\": []}], "
+            "\"meshes\": [{\"name\": \"Tri\\u005cx\", \"vertices\": [[0,0,0,0,0,0,0,0], [1,0,0,0,0,0,0,0], "
+            "[0,1,0.5,0,0,0,0,0]], \"faces\": [[0,1,2]], \"texture\": \"caf\\u00e9.bmp\", "
+            "\"bounds\": {\"min\":[0,0,0],\"max\":[1,1,0.5]}}, "
+            "{\"name\": \"Empty\", \"vertices\": [], \"faces\": [], \"texture\": null, \"bounds\": "
+            "null}]}}\n");
     EXPECT_EQ(err, "");
     // A top-level mesh: its frame has a null name.
     EXPECT_EQ(Run("lone.x", "Mesh { 1; -0;2.5;2.5;; 1; 1;0;; }", "lone.x"), 0);
-    EXPECT_EQ(out, "{\"root\": {\"name\": null, \"matrix\": " + IDENTITY + ", \"children\": [], \"meshes\": "
-                   "[{\"name\": \"\", \"vertices\": [[-0,2.5,2.5,0,0,0,0,0]], \"faces\": [[0]], \"texture\": null, "
-                   "\"bounds\": {\"min\":[-0,2.5,2.5],\"max\":[-0,2.5,2.5]}}]}}\n");
+    EXPECT_EQ(
+        out,
+        "{\"root\": {\"name\": null, \"matrix\": " + IDENTITY +
+            ", \"children\": [], \"meshes\": "
+            "[{\"name\": \"\", \"vertices\": [[-0,2.5,2.5,0,0,0,0,0]], \"faces\": [[0]], \"texture\": null, "
+            "\"bounds\": {\"min\":[-0,2.5,2.5],\"max\":[-0,2.5,2.5]}}]}}\n");
 }
 
-TEST_F(XdumpRun, TokenDumpAndExitStatus)
-{
-    EXPECT_EQ(Run("tokens.x", std::string("xof 0302txt\r\n\"a\\b\" \x01;\x7f\x80", 23), "--tokens tokens.x"), 0);
-    EXPECT_EQ(out, "[\"xof\", \"0302\", \"txt\", \"\\u0022\", \"a\\u005cb\", \"\\u0022\", \"\\u0001\", \";\", "
-                   "\"\\u007f\\u0080\"]\n");
+TEST_F(XdumpRun, TokenDumpAndExitStatus) {
+    EXPECT_EQ(Run("tokens.x", std::string("xof 0302txt\r\n\"a\\b\" \x01;\x7f\x80", 23), "--tokens tokens.x"),
+              0);
+    EXPECT_EQ(out,
+              "[\"xof\", \"0302\", \"txt\", \"\\u0022\", \"a\\u005cb\", \"\\u0022\", \"\\u0001\", \";\", "
+              "\"\\u007f\\u0080\"]\n");
     EXPECT_EQ(Run("empty.x", "", "empty.x"), 0);
     EXPECT_EQ(out, "{\"root\": null}\n");
     EXPECT_EQ(Run(nullptr, "", "--tokens empty.x"), 0);
