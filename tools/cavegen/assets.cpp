@@ -10,28 +10,28 @@
 namespace cavegen {
 
 std::vector<AssetFile> generateAssets() {
-  std::vector<AssetFile> files;
-  std::string cave = writeCaveX(buildCave());
-  files.push_back({"cave.x", std::vector<std::uint8_t>(cave.begin(), cave.end())});
-  files.push_back({"check.bmp", encodeBmp(makeChecker())});
-  files.push_back({"block.bmp", encodeBmp(makeStoneBlocks())});
-  files.push_back({"map.bmp", encodeBmp(makeCaveMap())});
-  return files;
+    std::vector<AssetFile> files;
+    std::string cave = writeCaveX(buildCave());
+    files.push_back({"cave.x", std::vector<std::uint8_t>(cave.begin(), cave.end())});
+    files.push_back({"check.bmp", encodeBmp(makeChecker())});
+    files.push_back({"block.bmp", encodeBmp(makeStoneBlocks())});
+    files.push_back({"map.bmp", encodeBmp(makeCaveMap())});
+    return files;
 }
 
 bool writeAssets(const std::string& directory, std::string* error) {
-  for (const AssetFile& file : generateAssets()) {
-    std::string path = directory.empty() ? file.name : directory + "/" + file.name;
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    bool ok = out != nullptr;
-    if (ok) ok = std::fwrite(file.bytes.data(), 1, file.bytes.size(), out) == file.bytes.size();
-    if (out != nullptr && std::fclose(out) != 0) ok = false;
-    if (!ok) {
-      if (error != nullptr) *error = "cannot write " + path;
-      return false;
+    for (const AssetFile& file : generateAssets()) {
+        std::string path = directory.empty() ? file.name : directory + "/" + file.name;
+        std::FILE* out = std::fopen(path.c_str(), "wb");
+        bool ok = out != nullptr;
+        if (ok) ok = std::fwrite(file.bytes.data(), 1, file.bytes.size(), out) == file.bytes.size();
+        if (out != nullptr && std::fclose(out) != 0) ok = false;
+        if (!ok) {
+            if (error != nullptr) *error = "cannot write " + path;
+            return false;
+        }
     }
-  }
-  return true;
+    return true;
 }
 
-}  // namespace cavegen
+} // namespace cavegen

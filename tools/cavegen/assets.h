@@ -8,8 +8,8 @@
 namespace cavegen {
 
 struct AssetFile {
-  std::string name;                 // file name, e.g. "cave.x"
-  std::vector<std::uint8_t> bytes;  // exact contents
+    std::string name;                // file name, e.g. "cave.x"
+    std::vector<std::uint8_t> bytes; // exact contents
 };
 
 // cave.x, check.bmp, block.bmp and map.bmp, in that order. Always the same bytes.
@@ -19,4 +19,4 @@ std::vector<AssetFile> generateAssets();
 // which file could not be written in *error.
 bool writeAssets(const std::string& directory, std::string* error);
 
-}  // namespace cavegen
+} // namespace cavegen

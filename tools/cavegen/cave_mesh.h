@@ -16,8 +16,8 @@ constexpr int kCellsX = 28;
 constexpr int kCellsZ = 28;
 constexpr double kMinX = -229.0;
 constexpr double kMinZ = -168.5;
-constexpr double kMaxX = kMinX + kCell * kCellsX;  // 219
-constexpr double kMaxZ = kMinZ + kCell * kCellsZ;  // 279.5
+constexpr double kMaxX = kMinX + kCell * kCellsX; // 219
+constexpr double kMaxZ = kMinZ + kCell * kCellsZ; // 279.5
 
 // Walls: rings of vertices from the floor's border up to the open top at kWallTop.
 constexpr int kWallRings = 4;
@@ -29,18 +29,18 @@ constexpr double kTextureTile = 64.0;
 // A mesh vertex in scene-file units. Coordinates are already rounded to the six decimals
 // the file carries, so what is written and what is read back are the same numbers.
 struct MeshVertex {
-  std::array<double, 3> pos;     // position
-  std::array<double, 3> normal;  // unit normal, pointing into the cave
-  std::array<double, 2> uv;      // tiled texture coordinates
+    std::array<double, 3> pos;    // position
+    std::array<double, 3> normal; // unit normal, pointing into the cave
+    std::array<double, 2> uv;     // tiled texture coordinates
 };
 
 // Triangles index the vertex array; the corners of each triangle appear clockwise seen
 // from inside the cave in the demo's left-handed, y-up view, that is, (b - a) x (c - a)
 // points into the cave.
 struct CaveMesh {
-  std::vector<MeshVertex> vertices;
-  std::vector<std::array<int, 3>> triangles;
-  int floorTriangleCount = 0;  // the first triangles are the floor, the rest the walls
+    std::vector<MeshVertex> vertices;
+    std::vector<std::array<int, 3>> triangles;
+    int floorTriangleCount = 0; // the first triangles are the floor, the rest the walls
 };
 
 // Height of the designed floor surface at (x, z), demo units, before it is sampled on the grid.
@@ -59,4 +59,4 @@ double roundToFile(double v);
 // Builds the whole cave. Deterministic: the same mesh on every run and build.
 CaveMesh buildCave();
 
-}  // namespace cavegen
+} // namespace cavegen

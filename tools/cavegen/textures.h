@@ -15,4 +15,4 @@ Image makeStoneBlocks();
 // colours with contour lines every 8 units, the ball's start and the column's landing point marked.
 Image makeCaveMap();
 
-}  // namespace cavegen
+} // namespace cavegen

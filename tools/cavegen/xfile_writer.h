@@ -16,4 +16,4 @@ constexpr const char* kCaveTextureName = "block.bmp";
 // material. Numbers are written as plain decimals with six places, never with exponents.
 std::string writeCaveX(const CaveMesh& mesh);
 
-}  // namespace cavegen
+} // namespace cavegen

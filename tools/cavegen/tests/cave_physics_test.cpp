@@ -21,73 +21,77 @@ const char* const kShippedCave = CAVE_SOURCE_ASSETS_DIR "/cave.x";
 // Fills object with the cave as the demo loads it: the first mesh of the scene file, every face
 // fanned into triangles (0, j + 1, j + 2), then scaled by 8 about the origin.
 bool loadShippedCave(RenderObject* object) {
-  TVokFrame* root = ReadScene(kShippedCave);
-  if (root == nullptr) return false;
-  auto* mesh = dynamic_cast<TVokPolygonMesh*>(root->FirstAttachment());
-  if (mesh == nullptr || mesh->geometry == nullptr) {
-    root->Release();
-    return false;
-  }
-  const TVokPolygonData& data = *mesh->geometry;
-  int count = 0;
-  for (int f = 0; f < data.faceCount; ++f)
-    if (data.faces[f].indexCount >= 3) count += 3 * (data.faces[f].indexCount - 2);
-  initRenderObject(object, IDENTITY_MATRIX, nullptr, count);
-  int at = 0;
-  for (int f = 0; f < data.faceCount && object->vertices != nullptr; ++f) {
-    const TVokFace& face = data.faces[f];
-    for (int j = 0; j + 2 < face.indexCount; ++j) {
-      const int corners[3] = {face.indices[0], face.indices[j + 1], face.indices[j + 2]};
-      for (int c : corners) {
-        const TVokVertex& v = data.vertices[c];
-        object->vertices[at++] = Vertex{v.x, v.y, v.z, v.nx, v.ny, v.nz, v.tu, v.tv};
-      }
+    TVokFrame* root = ReadScene(kShippedCave);
+    if (root == nullptr) return false;
+    auto* mesh = dynamic_cast<TVokPolygonMesh*>(root->FirstAttachment());
+    if (mesh == nullptr || mesh->geometry == nullptr) {
+        root->Release();
+        return false;
     }
-  }
-  root->Release();
-  transformVertices(object, Matrix4(8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 1));
-  return object->vertices != nullptr && at == count;
+    const TVokPolygonData& data = *mesh->geometry;
+    int count = 0;
+    for (int f = 0; f < data.faceCount; ++f)
+        if (data.faces[f].indexCount >= 3) count += 3 * (data.faces[f].indexCount - 2);
+    initRenderObject(object, IDENTITY_MATRIX, nullptr, count);
+    int at = 0;
+    for (int f = 0; f < data.faceCount && object->vertices != nullptr; ++f) {
+        const TVokFace& face = data.faces[f];
+        for (int j = 0; j + 2 < face.indexCount; ++j) {
+            const int corners[3] = {face.indices[0], face.indices[j + 1], face.indices[j + 2]};
+            for (int c : corners) {
+                const TVokVertex& v = data.vertices[c];
+                object->vertices[at++] = Vertex{v.x, v.y, v.z, v.nx, v.ny, v.nz, v.tu, v.tv};
+            }
+        }
+    }
+    root->Release();
+    transformVertices(object, Matrix4(8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 1));
+    return object->vertices != nullptr && at == count;
 }
 
-float speedOf(int i) { return std::sqrt(lengthSquared(bodyVelocity[i])); }
+float speedOf(int i) {
+    return std::sqrt(lengthSquared(bodyVelocity[i]));
+}
 
 struct Stillness {
-  float fastest = 0.0f;        // largest speed, units/s
-  float mean = 0.0f;           // mean speed, units/s
-  float farthestMove = 0.0f;   // largest distance a centre moved since `before`
+    float fastest = 0.0f;      // largest speed, units/s
+    float mean = 0.0f;         // mean speed, units/s
+    float farthestMove = 0.0f; // largest distance a centre moved since `before`
 };
 
 Stillness measureStillness(const Vector3* before) {
-  Stillness s;
-  for (int i = 0; i < numBodies; ++i) {
-    s.fastest = std::fmax(s.fastest, speedOf(i));
-    s.mean += speedOf(i) / static_cast<float>(numBodies);
-    s.farthestMove = std::fmax(s.farthestMove, std::sqrt(lengthSquared(bodyPosition(i) - before[i])));
-  }
-  return s;
+    Stillness s;
+    for (int i = 0; i < numBodies; ++i) {
+        s.fastest = std::fmax(s.fastest, speedOf(i));
+        s.mean += speedOf(i) / static_cast<float>(numBodies);
+        s.farthestMove = std::fmax(s.farthestMove, std::sqrt(lengthSquared(bodyPosition(i) - before[i])));
+    }
+    return s;
 }
 
 // Runs `steps` steps; every body must stay finite, inside the cave's walls and above its floor.
 // Tracks the highest climb above the starting heights and the largest speed.
 void runChecked(int steps, const float* startY, float* highestRise, float* fastest) {
-  for (int step = 0; step < steps; ++step) {
-    stepSimulation(SIMULATION_DT);
-    for (int i = 0; i < numBodies; ++i) {
-      const Vector3 p = bodyPosition(i);
-      const float speed = speedOf(i);
-      ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) && std::isfinite(speed))
-          << "body " << i << " step " << step;
-      ASSERT_TRUE(p.x > cavegen::kMinX && p.x < cavegen::kMaxX && p.z > cavegen::kMinZ && p.z < cavegen::kMaxZ)
-          << "body " << i << " left the cave at step " << step;
-      ASSERT_GT(p.y, static_cast<float>(cavegen::floorSurfaceHeight(p.x, p.z)))
-          << "body " << i << " went through the floor at step " << step;
-      *highestRise = std::fmax(*highestRise, p.y - startY[i]);
-      *fastest = std::fmax(*fastest, speed);
+    for (int step = 0; step < steps; ++step) {
+        stepSimulation(SIMULATION_DT);
+        for (int i = 0; i < numBodies; ++i) {
+            const Vector3 p = bodyPosition(i);
+            const float speed = speedOf(i);
+            ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z) &&
+                        std::isfinite(speed))
+                << "body " << i << " step " << step;
+            ASSERT_TRUE(p.x > cavegen::kMinX && p.x < cavegen::kMaxX && p.z > cavegen::kMinZ &&
+                        p.z < cavegen::kMaxZ)
+                << "body " << i << " left the cave at step " << step;
+            ASSERT_GT(p.y, static_cast<float>(cavegen::floorSurfaceHeight(p.x, p.z)))
+                << "body " << i << " went through the floor at step " << step;
+            *highestRise = std::fmax(*highestRise, p.y - startY[i]);
+            *fastest = std::fmax(*fastest, speed);
+        }
     }
-  }
 }
 
-}  // namespace
+} // namespace
 
 // The demo's first 1500 frames (25 s; the last sphere of the column lands after about 21 s): the
 // ball lands on the plain, the column falls into the pit and heaps up there. Nothing leaves the
@@ -95,41 +99,45 @@ void runChecked(int steps, const float* startY, float* highestRise, float* faste
 // small shivers of the newest arrivals are left. Run on to 50 s, everything is still: no sphere
 // is left buzzing where several triangles meet.
 TEST(CavePhysics, ColumnFallsIntoTheCaveAndComesToRest) {
-  ASSERT_NE(setupDemoScene(loadShippedCave), nullptr);
-  ASSERT_EQ(numBodies, 101);
-  ASSERT_EQ(worldTriangleCount(worldMeshes[0]), static_cast<int>(cavegen::buildCave().triangles.size()));
+    ASSERT_NE(setupDemoScene(loadShippedCave), nullptr);
+    ASSERT_EQ(numBodies, 101);
+    ASSERT_EQ(worldTriangleCount(worldMeshes[0]), static_cast<int>(cavegen::buildCave().triangles.size()));
 
-  float startY[MAX_BODIES];
-  for (int i = 0; i < numBodies; ++i) startY[i] = bodyPosition(i).y;
-  float highestRise = -1e9f, fastest = 0.0f;
-  Vector3 before[MAX_BODIES];
+    float startY[MAX_BODIES];
+    for (int i = 0; i < numBodies; ++i)
+        startY[i] = bodyPosition(i).y;
+    float highestRise = -1e9f, fastest = 0.0f;
+    Vector3 before[MAX_BODIES];
 
-  runChecked(1440, startY, &highestRise, &fastest);
-  for (int i = 0; i < numBodies; ++i) before[i] = bodyPosition(i);
-  runChecked(60, startY, &highestRise, &fastest);
-  if (HasFatalFailure()) return;
-  const Stillness at25 = measureStillness(before);
-  int inPit = 0;
-  for (int i = 1; i < numBodies; ++i)
-    if (cavegen::floorSurfaceHeight(bodyPosition(i).x, bodyPosition(i).z) < -8.0) ++inPit;
+    runChecked(1440, startY, &highestRise, &fastest);
+    for (int i = 0; i < numBodies; ++i)
+        before[i] = bodyPosition(i);
+    runChecked(60, startY, &highestRise, &fastest);
+    if (HasFatalFailure()) return;
+    const Stillness at25 = measureStillness(before);
+    int inPit = 0;
+    for (int i = 1; i < numBodies; ++i)
+        if (cavegen::floorSurfaceHeight(bodyPosition(i).x, bodyPosition(i).z) < -8.0) ++inPit;
 
-  runChecked(1440, startY, &highestRise, &fastest);
-  for (int i = 0; i < numBodies; ++i) before[i] = bodyPosition(i);
-  runChecked(60, startY, &highestRise, &fastest);
-  if (HasFatalFailure()) return;
-  const Stillness at50 = measureStillness(before);
+    runChecked(1440, startY, &highestRise, &fastest);
+    for (int i = 0; i < numBodies; ++i)
+        before[i] = bodyPosition(i);
+    runChecked(60, startY, &highestRise, &fastest);
+    if (HasFatalFailure()) return;
+    const Stillness at50 = measureStillness(before);
 
-  std::printf("highest rise %.3f, fastest %.3f; %d of the column in the pit\n", highestRise, fastest, inPit);
-  std::printf("after 25 s: fastest %.3f, mean %.3f, farthest move in the last second %.3f\n", at25.fastest, at25.mean,
-              at25.farthestMove);
-  std::printf("after 50 s: fastest %.3f, mean %.3f, farthest move in the last second %.3f\n", at50.fastest, at50.mean,
-              at50.farthestMove);
-  // No launches: the fastest fall is the ball's terminal speed, 18 * 8 / 2.5 = 57.6 units/s.
-  EXPECT_LT(highestRise, 0.5f) << "a body was thrown above its starting height";
-  EXPECT_LT(fastest, 60.0f) << "a body was launched";
-  EXPECT_GE(inPit, 95) << "the column should heap up in the pit";
-  EXPECT_LT(at25.fastest, 5.0f);
-  EXPECT_LT(at25.mean, 1.2f);
-  EXPECT_LT(at50.fastest, 0.5f);
-  EXPECT_LT(at50.farthestMove, 0.1f);
+    std::printf("highest rise %.3f, fastest %.3f; %d of the column in the pit\n", highestRise, fastest,
+                inPit);
+    std::printf("after 25 s: fastest %.3f, mean %.3f, farthest move in the last second %.3f\n", at25.fastest,
+                at25.mean, at25.farthestMove);
+    std::printf("after 50 s: fastest %.3f, mean %.3f, farthest move in the last second %.3f\n", at50.fastest,
+                at50.mean, at50.farthestMove);
+    // No launches: the fastest fall is the ball's terminal speed, 18 * 8 / 2.5 = 57.6 units/s.
+    EXPECT_LT(highestRise, 0.5f) << "a body was thrown above its starting height";
+    EXPECT_LT(fastest, 60.0f) << "a body was launched";
+    EXPECT_GE(inPit, 95) << "the column should heap up in the pit";
+    EXPECT_LT(at25.fastest, 5.0f);
+    EXPECT_LT(at25.mean, 1.2f);
+    EXPECT_LT(at50.fastest, 0.5f);
+    EXPECT_LT(at50.farthestMove, 0.1f);
 }
