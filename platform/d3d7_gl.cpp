@@ -78,6 +78,7 @@ bool makeCurrent(SDL_Window* window = nullptr) {
     if (!target) target = gl.contextWindow;
     if (SDL_GL_GetCurrentContext() != gl.context || SDL_GL_GetCurrentWindow() != target) {
         if (SDL_GL_MakeCurrent(target, gl.context) != 0) return false;
+        SDL_GL_SetSwapInterval(0); // the frame loop paces itself; presenting never waits for the display
     }
     gl.current = target;
     return true;

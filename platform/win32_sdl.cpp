@@ -182,7 +182,7 @@ bool platformStartSdl(const PlatformOptions& options) {
     if (s.started) platformStopSdl();
     s.headless = options.mode == PlatformMode::Headless;
     // Headless runs use the offscreen driver, which renders OpenGL through EGL without a display.
-    if (s.headless) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    if (s.headless) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "platform: cannot start SDL video: %s\n", SDL_GetError());
         return false;

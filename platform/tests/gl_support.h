@@ -44,9 +44,9 @@ struct GlScene {
     IDirect3DDevice7* device = nullptr;
     bool hardware = false;
 
-    bool open() {
+    bool open(PlatformMode mode = PlatformMode::Headless) {
         PlatformOptions options;
-        options.mode = PlatformMode::Headless;
+        options.mode = mode;
         if (!platformStartSdl(options)) return false;
         WNDCLASSA wc = {};
         wc.lpfnWndProc = testWindowProc;

@@ -1,14 +1,22 @@
 // triangle_png.cpp -- opens a window offscreen, draws a lit, textured triangle and saves the frame as a PNG.
-// Usage: triangle_png [OUT.png]   (default: triangle.png)
+// Usage: triangle_png [--windowed] [OUT.png]   (default: headless, triangle.png)
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/tests/gl_support.h"
 
 int main(int argc, char** argv) {
-    const char* out = argc > 1 ? argv[1] : "triangle.png";
+    const char* out = "triangle.png";
+    PlatformMode mode = PlatformMode::Headless;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--windowed") == 0)
+            mode = PlatformMode::Windowed;
+        else
+            out = argv[i];
+    }
     GlScene s;
-    if (!s.open()) {
+    if (!s.open(mode)) {
         std::fprintf(stderr, "triangle_png: cannot set up the OpenGL device headless\n");
         s.close();
         return 1;
