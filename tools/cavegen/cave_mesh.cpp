@@ -66,7 +66,7 @@ struct Funnel {
 // A ramp (the second, shallower funnel) leads down to the pit from the ball's start and lowers
 // the pit's near rim, so that the heap can be seen from the start.
 constexpr Funnel kFunnels[] = {
-    {-5.0, 55.5, 11.0, 71.5, 32.0, 2.0, 2.0},
+    {-5.0, 55.5, 11.0, 71.5, 24.0, 1.0, 1.0},
     {-5.0, 55.5, 11.0, 71.5, 20.0, 2.0, 0.45},
 };
 

@@ -105,16 +105,16 @@ Image makeStoneBlocks() {
                 lx -= width[r][b++];
             const int grain = random.range(-10, 10);
             if (ly < kMortar || lx < kMortar) {
-                image.set(x, y, 58 + grain, 52 + grain, 46 + grain);
+                image.set(x, y, 40 + grain, 35 + grain, 30 + grain);
                 continue;
             }
-            int base = 122 + tone[r][b] + grain;
+            int base = 90 + tone[r][b] + grain;
             // Light from the upper left: a bright top and left edge, a shadowed bottom and right edge.
-            if (ly < kMortar + 3 || lx < kMortar + 3) base += 20;
-            if (ly >= kRowHeight - 3 || lx >= width[r][b] - 3) base -= 24;
+            if (ly < kMortar + 3 || lx < kMortar + 3) base += 16;
+            if (ly >= kRowHeight - 3 || lx >= width[r][b] - 3) base -= 20;
             // Occasional dark pits in the stone.
             if (random.range(0, 63) == 0) base -= 30;
-            image.set(x, y, base + 10, base + 3, base - 9);
+            image.set(x, y, base + 14, base + 5, base - 10);
         }
     }
     return image;
