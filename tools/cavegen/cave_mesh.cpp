@@ -52,8 +52,8 @@ constexpr Ridge kRidges[] = {
 };
 
 // A square funnel: a level bottom of whole grid cells and planar walls that rise from its
-// edges until they meet the floor around, steeply on three sides and with its own slope on
-// the side towards -z (the side the ball starts on).
+// edges until they meet the floor around, with their own slope on the side towards -z (the
+// side the ball starts on).
 struct Funnel {
     double minX, minZ, maxX, maxZ; // the level bottom, on grid lines
     double depth;                  // below the plain
@@ -61,10 +61,11 @@ struct Funnel {
     double nearSlope;              // the same for the wall on the -z side
 };
 
-// The column comes down at about (0.25, 66.25), inside the level bottom of a deep pit: a heap
-// packed between steep walls cannot roll about, so it settles soon after the last sphere lands.
+// The column comes down at about (0.25, 66.25), inside the one-cell level bottom of a pit with
+// 45-degree walls: a heap packed into it cannot roll about, so it settles soon after the last
+// sphere lands (on a wide level floor the spheres spread out and roll on for many seconds).
 // A ramp (the second, shallower funnel) leads down to the pit from the ball's start and lowers
-// the pit's near rim, so that the heap can be seen from the start.
+// the pit's near rim, so that the top of the heap can be seen from the start.
 constexpr Funnel kFunnels[] = {
     {-5.0, 55.5, 11.0, 71.5, 24.0, 1.0, 1.0},
     {-5.0, 55.5, 11.0, 71.5, 20.0, 2.0, 0.45},
