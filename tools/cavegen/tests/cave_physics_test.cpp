@@ -141,3 +141,34 @@ TEST(CavePhysics, ColumnFallsIntoTheCaveAndComesToRest) {
     EXPECT_LT(at50.fastest, 0.5f);
     EXPECT_LT(at50.farthestMove, 0.1f);
 }
+
+// The ball can be driven about: the arrow keys' torque (485.5 per unit of mass about the
+// camera's right axis, with 220.5 of damping) rolls it across the plain, over a ridge and up the
+// rim to the walls, inside the cave. Driven into a wall it climbs a little way up it (friction
+// 1.6 against the spin) and falls back; nothing throws it higher.
+TEST(CavePhysics, BallCanBeDrivenAroundTheCave) {
+    ASSERT_NE(setupDemoScene(loadShippedCave), nullptr);
+    float startY[MAX_BODIES];
+    for (int i = 0; i < numBodies; ++i)
+        startY[i] = bodyPosition(i).y;
+    float highestRise = -1e9f, fastest = 0.0f;
+    runChecked(480, startY, &highestRise, &fastest); // the ball has landed at (0, 2, 0)
+    const float headings[4][2] = {{1.0f, 0.0f}, {0.0f, -1.0f}, {-1.0f, 0.3f}, {0.7f, 0.7f}}; // (x, z)
+    for (const auto& d : headings) {
+        const Vector3 from = bodyPosition(0);
+        const Vector3 right = Vector3(d[1], 0.0f, -d[0]) * (1.0f / std::sqrt(d[0] * d[0] + d[1] * d[1]));
+        float highestHop = 0.0f;
+        for (int step = 0; step < 600 && !HasFatalFailure(); ++step) {
+            bodyTorque[0] = bodyTorque[0] + right * (485.5f * bodyMass[0]) - bodyAngularVelocity[0] * 220.5f;
+            runChecked(1, startY, &highestRise, &fastest);
+            const Vector3 p = bodyPosition(0);
+            highestHop =
+                std::fmax(highestHop, p.y - static_cast<float>(cavegen::floorSurfaceHeight(p.x, p.z)));
+        }
+        const Vector3 moved = bodyPosition(0) - from;
+        EXPECT_GT(std::sqrt(moved.x * moved.x + moved.z * moved.z), 100.0f)
+            << "heading " << d[0] << ", " << d[1];
+        EXPECT_LT(highestHop, 20.0f) << "heading " << d[0] << ", " << d[1];
+    }
+    EXPECT_LT(fastest, 60.0f);
+}
