@@ -11,6 +11,10 @@
 ContactSearch contactSearch = SEARCH_ACCELERATED;
 
 namespace {
+int candidatePairs[MAX_BODY_PAIRS];  // the step's pair candidates, i * MAX_BODIES + j
+}  // namespace
+
+namespace {
 
 // Number of bodies the arrays can hold, whatever numBodies says.
 int bodyCount() {
@@ -128,9 +132,11 @@ void applyPairForce(int i, int j, float dt) {
 void stepSimulation(float dt) {
     if (!(dt > 0.0f)) return;
     const int count = bodyCount();
+    // Phase 1: integrate what the previous step (and the user) accumulated; clear the accumulators.
     for (int i = 0; i < count; ++i) {
         if (bodyRenderObject[i] != nullptr) integrateBody(i, dt);
     }
+    // Phase 2: world contacts at the new positions.
     const bool accelerated = contactSearch == SEARCH_ACCELERATED;
     const RenderObject* mesh = worldMeshCount > 0 ? worldMeshes[0] : nullptr;
     if (accelerated) ensureWorldContactIndex(mesh);
@@ -141,15 +147,17 @@ void stepSimulation(float dt) {
                                   : gatherMeshContacts(mesh, bodyPosition(i), bodyRadius[i], contacts);
         applyWorldContacts(i, dt, contacts, n);
     }
+    // Phase 3: gravity and drag.
     for (int i = 0; i < count; ++i) {
         if (bodyRenderObject[i] != nullptr) applyGravityAndDrag(i);
     }
-    // The broad phase lists the candidate pairs in the loop's order (i, then j ascending), so each
+    // Phase 4: body pairs. The broad phase lists the candidate pairs in the loop's order (i, then j ascending), so each
     // body's force receives the same additions in the same order as from the full double loop.
-    static int pairs[MAX_BODY_PAIRS];
-    const int pairCount = accelerated ? findCandidatePairs(count, pairs) : -1;
+    const int pairCount = accelerated ? findCandidatePairs(count, candidatePairs) : -1;
     if (pairCount >= 0) {
-        for (int k = 0; k < pairCount; ++k) applyPairForce(pairs[k] / MAX_BODIES, pairs[k] % MAX_BODIES, dt);
+        for (int k = 0; k < pairCount; ++k) {
+            applyPairForce(candidatePairs[k] / MAX_BODIES, candidatePairs[k] % MAX_BODIES, dt);
+        }
         return;
     }
     for (int i = 0; i + 1 < count; ++i) {

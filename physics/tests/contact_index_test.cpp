@@ -16,6 +16,14 @@
 
 namespace {
 
+// The exhaustive reference costs about 2 million sphere-triangle tests per step on the cave; under the
+// sanitizers (there to catch memory faults) the cave comparison is cut short, ordinary builds run it all.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int CAVE_COMPARISON_STEPS = 300;
+#else
+constexpr int CAVE_COMPARISON_STEPS = 1500;
+#endif
+
 class ContactIndex : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -190,7 +198,8 @@ TEST_F(ContactIndex, DemoRunsAgreeBitForBitOnTheTwentyThousandTriangleCave) {
     ASSERT_TRUE(buildCaveMesh(cave));
     EXPECT_EQ(worldTriangleCount(cave), 20000);
     std::string difference;
-    EXPECT_TRUE(demoSearchesAgree(cave, 1500, &difference)) << difference;
+    EXPECT_TRUE(demoSearchesAgree(cave, CAVE_COMPARISON_STEPS, &difference)) << difference;
+    if (CAVE_COMPARISON_STEPS < 1500) return;
     // By the end the bodies are down in the cave, inside its walls and above its floor.
     for (int i = 0; i < numBodies; ++i) {
         const Vector3 p = bodyPosition(i);
