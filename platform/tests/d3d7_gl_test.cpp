@@ -103,7 +103,7 @@ LitVertex light(const float p[3], const float n[3], const D3DMATERIAL7& m, const
     float H[3] = {V[0] / vl + L[0], V[1] / vl + L[1], V[2] / vl + L[2]};
     float hl = std::sqrt(H[0] * H[0] + H[1] * H[1] + H[2] * H[2]);
     float nh = (n[0] * H[0] + n[1] * H[1] + n[2] * H[2]) / hl;
-    float spec = nl > 0 ? std::pow(std::max(nh, 0.0f), m.power) : 0.0f;
+    float highlight = nl > 0 ? std::pow(std::max(nh, 0.0f), m.power) : 0.0f;
     float d = std::max(nl, 0.0f);
     auto c = [&](float me, float ma, float la, float md, float ld) {
         return std::min(1.0f, me + ma * la + md * ld * d);
@@ -112,9 +112,9 @@ LitVertex light(const float p[3], const float n[3], const D3DMATERIAL7& m, const
     out.color = {c(m.emissive.r, m.ambient.r, l.dcvAmbient.r, m.diffuse.r, l.dcvDiffuse.r),
                  c(m.emissive.g, m.ambient.g, l.dcvAmbient.g, m.diffuse.g, l.dcvDiffuse.g),
                  c(m.emissive.b, m.ambient.b, l.dcvAmbient.b, m.diffuse.b, l.dcvDiffuse.b)};
-    out.specular = {std::min(1.0f, m.specular.r * l.dcvSpecular.r * spec),
-                    std::min(1.0f, m.specular.g * l.dcvSpecular.g * spec),
-                    std::min(1.0f, m.specular.b * l.dcvSpecular.b * spec)};
+    out.specular = {std::min(1.0f, m.specular.r * l.dcvSpecular.r * highlight),
+                    std::min(1.0f, m.specular.g * l.dcvSpecular.g * highlight),
+                    std::min(1.0f, m.specular.b * l.dcvSpecular.b * highlight)};
     return out;
 }
 
