@@ -1,0 +1,190 @@
+// win32_sdl_test.cpp -- the SDL backend feeding the core: keys, mouse, focus, close, moves, clock, message
+// boxes.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32.h"
+
+namespace {
+
+std::vector<MSG> dispatched; // what reached the window procedure, in order
+
+LRESULT CALLBACK recordingProc(HWND hwnd, UINT m, WPARAM wp, LPARAM lp) {
+    MSG msg = {hwnd, m, wp, lp, 0, {0, 0}};
+    dispatched.push_back(msg);
+    if (m == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(hwnd, m, wp, lp);
+}
+
+class SdlBackend : public ::testing::Test {
+  protected:
+    HWND window = nullptr;
+
+    void SetUp() override {
+        PlatformOptions options;
+        options.mode = PlatformMode::Headless;
+        ASSERT_TRUE(platformStartSdl(options));
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = recordingProc;
+        wc.lpszClassName = "hello";
+        RegisterClassA(&wc);
+        window = CreateWindowExA(WS_EX_APPWINDOW, "hello", "Test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                                 nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(window, nullptr);
+        ShowWindow(window, SW_SHOW);
+        pump();
+        dispatched.clear();
+    }
+    void TearDown() override { platformStopSdl(); }
+
+    // The system's loop body: takes and dispatches every waiting message; true once WM_QUIT was taken.
+    bool pump() {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return true;
+            DispatchMessageA(&msg);
+        }
+        return false;
+    }
+
+    Uint32 windowId() {
+        // The SDL window of our window is the one that is shown (the OpenGL device's own window is hidden).
+        for (Uint32 id = 1; id < 64; ++id)
+            if (SDL_Window* w = SDL_GetWindowFromID(id))
+                if (SDL_GetWindowFlags(w) & SDL_WINDOW_SHOWN) return id;
+        return 0;
+    }
+
+    void key(SDL_Keycode k, bool down) {
+        SDL_Event e = {};
+        e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+        e.key.windowID = windowId();
+        e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+        e.key.keysym.sym = k;
+        SDL_PushEvent(&e);
+    }
+
+    void windowEvent(Uint8 what, int a = 0, int b = 0) {
+        SDL_Event e = {};
+        e.type = SDL_WINDOWEVENT;
+        e.window.windowID = windowId();
+        e.window.event = what;
+        e.window.data1 = a;
+        e.window.data2 = b;
+        SDL_PushEvent(&e);
+    }
+
+    std::vector<UINT> messages(UINT only = 0) const {
+        std::vector<UINT> out;
+        for (const MSG& m : dispatched)
+            if (!only || m.message == only) out.push_back(m.message);
+        return out;
+    }
+};
+
+TEST_F(SdlBackend, KeysArriveAsVirtualKeysAndHoldTheirState) {
+    ASSERT_NE(windowId(), 0u);
+    key(SDLK_UP, true);
+    key(SDLK_RSHIFT, true);
+    key(SDLK_F5, true); // not a key the layer reports
+    key(SDLK_a, true);
+    pump();
+    std::vector<WPARAM> downs;
+    for (const MSG& m : dispatched)
+        if (m.message == WM_KEYDOWN) downs.push_back(m.wParam);
+    EXPECT_EQ(downs, (std::vector<WPARAM>{VK_UP, VK_SHIFT, 'A'}));
+    EXPECT_LT(GetKeyState(VK_UP), 0);
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+
+    key(SDLK_UP, false);
+    key(SDLK_RSHIFT, false);
+    pump();
+    EXPECT_GE(GetKeyState(VK_UP), 0);
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+
+    // Esc through the default handling of the test window does nothing; the message carries VK_ESCAPE.
+    dispatched.clear();
+    key(SDLK_ESCAPE, true);
+    pump();
+    ASSERT_EQ(messages(WM_KEYDOWN).size(), 1u);
+    EXPECT_EQ(dispatched.back().wParam, WPARAM(VK_ESCAPE));
+}
+
+TEST_F(SdlBackend, MouseEventsCarryClientPixelsInLParam) {
+    SDL_Event e = {};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.windowID = windowId();
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = 320;
+    e.button.y = 200;
+    SDL_PushEvent(&e);
+    e.button.button = SDL_BUTTON_RIGHT; // ignored
+    SDL_PushEvent(&e);
+    SDL_Event move = {};
+    move.type = SDL_MOUSEMOTION;
+    move.motion.windowID = windowId();
+    move.motion.x = -3; // dragged out of the window to the left
+    move.motion.y = 479;
+    SDL_PushEvent(&move);
+    e.type = SDL_MOUSEBUTTONUP;
+    e.button.button = SDL_BUTTON_LEFT;
+    SDL_PushEvent(&e);
+    pump();
+    ASSERT_EQ(messages(), (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
+    EXPECT_EQ(LOWORD(dispatched[0].lParam), 320);
+    EXPECT_EQ(HIWORD(dispatched[0].lParam), 200);
+    EXPECT_EQ(LOWORD(dispatched[1].lParam), 0xFFFD);
+    EXPECT_EQ(HIWORD(dispatched[1].lParam), 479);
+    EXPECT_EQ(dispatched[1].wParam, WPARAM(MK_LBUTTON));
+}
+
+TEST_F(SdlBackend, FocusMovesAndCloseReachTheWindow) {
+    windowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    windowEvent(SDL_WINDOWEVENT_FOCUS_GAINED);
+    windowEvent(SDL_WINDOWEVENT_MOVED, 100, 60);
+    pump();
+    std::vector<WPARAM> codes;
+    for (const MSG& m : dispatched)
+        if (m.message == WM_ACTIVATE) codes.push_back(LOWORD(m.wParam));
+    EXPECT_EQ(codes, (std::vector<WPARAM>{WA_INACTIVE, WA_ACTIVE}));
+    POINT p = {0, 0};
+    ClientToScreen(window, &p);
+    EXPECT_EQ(p.x, 100);
+    EXPECT_EQ(p.y, 60);
+
+    // Closing the window: WM_CLOSE, the default handling destroys it, WM_DESTROY, then the quit.
+    dispatched.clear();
+    windowEvent(SDL_WINDOWEVENT_CLOSE);
+    EXPECT_TRUE(pump());
+    std::vector<UINT> order;
+    for (UINT m : messages())
+        if (m == WM_CLOSE || m == WM_DESTROY) order.push_back(m);
+    EXPECT_EQ(order, (std::vector<UINT>{WM_CLOSE, WM_DESTROY}));
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(SdlBackend, HeadlessClockAdvancesPerIdlePassAndBoxesGoToStderr) {
+    EXPECT_TRUE(platformIsHeadless());
+    EXPECT_TRUE(platformClockIsVirtual());
+    DWORD before = GetTickCount();
+    MSG msg;
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(GetTickCount() - before, 20u); // one frame's worth per idle pass
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(MessageBoxA(nullptr, "Texure Cannot Open \"x.bmp\"", "Texure Cannot Open", MB_OK), IDOK);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Texure Cannot Open: Texure Cannot Open \"x.bmp\"\n");
+
+    EXPECT_EQ(LoadImageA(nullptr, "no-such-file.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
+    EXPECT_EQ(LoadImageA(nullptr, nullptr, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
+    // Nothing was presented yet: no screenshot.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(platformSaveScreenshot("never.png"));
+    testing::internal::GetCapturedStderr();
+}
+
+} // namespace
