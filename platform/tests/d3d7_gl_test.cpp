@@ -485,7 +485,6 @@ TEST_F(GlDevice, DevicesFormatsAndResults) {
     EXPECT_EQ(attached, s.z);
     attached->Release();
     EXPECT_EQ(s.back->AddAttachedSurface(s.z), DDERR_SURFACEALREADYATTACHED);
-
 }
 
 } // namespace
