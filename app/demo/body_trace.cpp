@@ -23,12 +23,12 @@ void appendVector(std::string& out, const Vector3& v) {
     appendFloat(out, v.z);
 }
 
-}  // namespace
+} // namespace
 
 void formatBodyTraceRow(int frame, int body, std::string& out) {
     out = std::to_string(frame) + "," + std::to_string(body);
     const Matrix4& w = bodyRenderObject[body]->world;
-    for (int r = 0; r < 4; ++r)  // rows 0-2: orientation, row 3: position; column 3 is not written
+    for (int r = 0; r < 4; ++r) // rows 0-2: orientation, row 3: position; column 3 is not written
         for (int c = 0; c < 3; ++c)
             appendFloat(out, w.m[4 * r + c]);
     appendVector(out, bodyVelocity[body]);
@@ -57,8 +57,7 @@ bool BodyTrace::open(const std::string& path, std::string& error) {
 }
 
 void BodyTrace::writeFrame(int frame) {
-    if (!file_)
-        return;
+    if (!file_) return;
     std::string row;
     for (int i = 0; i < numBodies; ++i) {
         formatBodyTraceRow(frame, i, row);
@@ -67,8 +66,7 @@ void BodyTrace::writeFrame(int frame) {
 }
 
 bool BodyTrace::close(std::string& error) {
-    if (!file_)
-        return true;
+    if (!file_) return true;
     bool failed = std::ferror(file_) != 0;
     failed = (std::fclose(file_) != 0) || failed;
     file_ = nullptr;

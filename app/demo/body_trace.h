@@ -1,4 +1,5 @@
-// body_trace.h -- the body trace: every body's pose, velocities and accumulators, one CSV row per body per frame
+// body_trace.h -- the body trace: every body's pose, velocities and accumulators, one CSV row per body per
+// frame
 #pragma once
 
 #include <cstdio>

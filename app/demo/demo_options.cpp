@@ -17,7 +17,7 @@ const char* const DESCRIPTION =
     "Without options it runs in a window and reads cave.x, check.bmp, map.bmp and block.bmp\n"
     "from the working directory.";
 
-}  // namespace
+} // namespace
 
 DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions& options) {
     CLI::App app(DESCRIPTION, "cave-demo");
@@ -31,7 +31,8 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
     app.add_option("--frames", options.frames, "quit after N frames, as if Esc was pressed")
         ->type_name("N")
         ->check(CLI::Range(1, INT_MAX));
-    app.add_option("--screenshot", options.screenshot, "save the last frame as a PNG file")->type_name("FILE.png");
+    app.add_option("--screenshot", options.screenshot, "save the last frame as a PNG file")
+        ->type_name("FILE.png");
     app.add_option("--trace", options.trace, "write every body's state after every step as CSV")
         ->type_name("FILE.csv");
     app.add_option("--script", options.script, "deliver key and mouse events by frame number")
@@ -56,8 +57,7 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
 void resolveDemoPaths(DemoOptions& options, const std::string& startDir) {
     namespace fs = std::filesystem;
     for (std::string* path : {&options.screenshot, &options.trace, &options.script}) {
-        if (path->empty() || fs::path(*path).is_absolute())
-            continue;
+        if (path->empty() || fs::path(*path).is_absolute()) continue;
         *path = (fs::path(startDir) / *path).lexically_normal().string();
     }
 }

@@ -6,18 +6,18 @@
 // The options of one run. None of them changes what the system does; they choose where it runs, where
 // its files are read from and what is recorded.
 struct DemoOptions {
-    std::string dataDir;     // --data: directory to work in (scene, bitmaps, debug log); empty: stay put
-    bool headless = false;   // --headless: offscreen, virtual clock, message boxes on stderr
-    int frames = 0;          // --frames: quit after this many frames as if Esc was pressed; 0: no limit
-    std::string screenshot;  // --screenshot: PNG of the last frame; empty: none
-    std::string trace;       // --trace: body trace CSV; empty: none
-    std::string script;      // --script: input script; empty: none
+    std::string dataDir;    // --data: directory to work in (scene, bitmaps, debug log); empty: stay put
+    bool headless = false;  // --headless: offscreen, virtual clock, message boxes on stderr
+    int frames = 0;         // --frames: quit after this many frames as if Esc was pressed; 0: no limit
+    std::string screenshot; // --screenshot: PNG of the last frame; empty: none
+    std::string trace;      // --trace: body trace CSV; empty: none
+    std::string script;     // --script: input script; empty: none
 };
 
 // What the caller does after parsing.
 struct DemoParseResult {
-    bool run = false;  // true: start the demo with the options; false: exit at once with exitCode
-    int exitCode = 0;  // 0 after --help, 2 after a bad option (the message is already on stderr)
+    bool run = false; // true: start the demo with the options; false: exit at once with exitCode
+    int exitCode = 0; // 0 after --help, 2 after a bad option (the message is already on stderr)
 };
 
 // Reads argv into `options`. --help prints the usage on stdout; a bad option prints a one-line reason on

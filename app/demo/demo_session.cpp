@@ -6,40 +6,32 @@
 DemoSession* activeDemoSession = nullptr;
 
 void DemoSession::beforeLoop() {
-    if (trace_)
-        trace_->writeFrame(0);
-    if (script_)
-        script_->postThrough(1);
+    if (trace_) trace_->writeFrame(0);
+    if (script_) script_->postThrough(1);
 }
 
 void DemoSession::afterStep() {
     ++steps_;
-    if (trace_)
-        trace_->writeFrame(steps_);
+    if (trace_) trace_->writeFrame(steps_);
 }
 
 void DemoSession::framePresented() {
     ++presented_;
     if (frameLimit_ > 0 && presented_ >= frameLimit_) {
-        if (presented_ == frameLimit_)
-            platformPostKey(VK_ESCAPE, true);
+        if (presented_ == frameLimit_) platformPostKey(VK_ESCAPE, true);
         return;
     }
-    if (script_)
-        script_->postThrough(presented_ + 1);
+    if (script_) script_->postThrough(presented_ + 1);
 }
 
 void demoHookBeforeLoop() {
-    if (activeDemoSession)
-        activeDemoSession->beforeLoop();
+    if (activeDemoSession) activeDemoSession->beforeLoop();
 }
 
 void demoHookAfterStep() {
-    if (activeDemoSession)
-        activeDemoSession->afterStep();
+    if (activeDemoSession) activeDemoSession->afterStep();
 }
 
 void demoHookFramePresented() {
-    if (activeDemoSession)
-        activeDemoSession->framePresented();
+    if (activeDemoSession) activeDemoSession->framePresented();
 }

@@ -1,4 +1,5 @@
-// demo_session.h -- what cave-demo does at the frame loop's hook points: trace rows, script events, frame limit
+// demo_session.h -- what cave-demo does at the frame loop's hook points: trace rows, script events, frame
+// limit
 #pragma once
 
 #include "app/demo/body_trace.h"

@@ -30,8 +30,7 @@ std::vector<std::string> splitFields(const std::string& line) {
         size_t start = i;
         while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')
             ++i;
-        if (i > start)
-            fields.push_back(line.substr(start, i - start));
+        if (i > start) fields.push_back(line.substr(start, i - start));
     }
     return fields;
 }
@@ -39,16 +38,13 @@ std::vector<std::string> splitFields(const std::string& line) {
 // A whole-field decimal integer that fits an int; an optional leading '-' only when `allowSign`.
 bool parseInt(const std::string& text, bool allowSign, int& value) {
     size_t start = (allowSign && !text.empty() && text[0] == '-') ? 1 : 0;
-    if (start == text.size())
-        return false;
+    if (start == text.size()) return false;
     for (size_t i = start; i < text.size(); ++i)
-        if (text[i] < '0' || text[i] > '9')
-            return false;
+        if (text[i] < '0' || text[i] > '9') return false;
     errno = 0;
     char* end = nullptr;
     long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno == ERANGE || v < INT_MIN || v > INT_MAX)
-        return false;
+    if (errno == ERANGE || v < INT_MIN || v > INT_MAX) return false;
     value = static_cast<int>(v);
     return true;
 }
@@ -93,10 +89,10 @@ bool parseLine(const std::vector<std::string>& f, ScriptEvent& ev, std::string& 
     return false;
 }
 
-}  // namespace
+} // namespace
 
-bool parseInputScript(const std::string& text, const std::string& sourceName, std::vector<ScriptEvent>& events,
-                      std::string& error) {
+bool parseInputScript(const std::string& text, const std::string& sourceName,
+                      std::vector<ScriptEvent>& events, std::string& error) {
     std::istringstream in(text);
     std::string line;
     int lineNumber = 0;
@@ -104,8 +100,7 @@ bool parseInputScript(const std::string& text, const std::string& sourceName, st
     while (std::getline(in, line)) {
         ++lineNumber;
         std::vector<std::string> fields = splitFields(line);
-        if (fields.empty() || fields[0][0] == '#')
-            continue;
+        if (fields.empty() || fields[0][0] == '#') continue;
         ScriptEvent ev;
         ev.line = lineNumber;
         std::string reason;

@@ -1,4 +1,5 @@
-// input_script.h -- input scripts: key and mouse events by frame number, read from text and posted to the window
+// input_script.h -- input scripts: key and mouse events by frame number, read from text and posted to the
+// window
 #pragma once
 
 #include <string>
@@ -7,20 +8,20 @@
 // One line of a script: "FRAME keydown|keyup KEY" or "FRAME mousedown|mousemove|mouseup X Y".
 struct ScriptEvent {
     enum Kind { KeyDown, KeyUp, MouseDown, MouseMove, MouseUp };
-    int frame = 0;  // delivered after frame-1 is presented and before this frame starts; 1 = first frame
+    int frame = 0; // delivered after frame-1 is presented and before this frame starts; 1 = first frame
     Kind kind = KeyDown;
-    int key = 0;    // key events: virtual-key code (VK_UP, VK_ESCAPE, ...)
-    int x = 0;      // mouse events: client pixels; any int (packed into 16 bits on delivery)
+    int key = 0; // key events: virtual-key code (VK_UP, VK_ESCAPE, ...)
+    int x = 0;   // mouse events: client pixels; any int (packed into 16 bits on delivery)
     int y = 0;
-    int line = 0;   // line of the script it came from, 1-based
+    int line = 0; // line of the script it came from, 1-based
 };
 
 // Parses a whole script. Blank lines and lines whose first non-blank character is '#' are skipped;
 // spaces, tabs and a trailing carriage return separate fields. On the first line that does not parse, or
 // whose frame is lower than the previous event's, returns false with `error` set to
 // "NAME:LINE: reason" (NAME is `sourceName`) and leaves `events` with the events read before it.
-bool parseInputScript(const std::string& text, const std::string& sourceName, std::vector<ScriptEvent>& events,
-                      std::string& error);
+bool parseInputScript(const std::string& text, const std::string& sourceName,
+                      std::vector<ScriptEvent>& events, std::string& error);
 
 // Reads the file and parses it as above; an unreadable file is an error naming it.
 bool loadInputScript(const std::string& path, std::vector<ScriptEvent>& events, std::string& error);

@@ -20,8 +20,7 @@
 int main(int argc, char** argv) {
     DemoOptions options;
     DemoParseResult parsed = parseDemoOptions(argc, argv, options);
-    if (!parsed.run)
-        return parsed.exitCode;
+    if (!parsed.run) return parsed.exitCode;
 
     // Files named on the command line belong to the directory the user started in, not to --data.
     std::error_code ec;
@@ -40,7 +39,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!options.dataDir.empty() && chdir(options.dataDir.c_str()) != 0) {
-        std::fprintf(stderr, "cave-demo: cannot work in %s: %s\n", options.dataDir.c_str(), std::strerror(errno));
+        std::fprintf(stderr, "cave-demo: cannot work in %s: %s\n", options.dataDir.c_str(),
+                     std::strerror(errno));
         return 2;
     }
     BodyTrace trace;
@@ -59,21 +59,21 @@ int main(int argc, char** argv) {
     PlatformOptions platform;
     platform.mode = options.headless ? PlatformMode::Headless : PlatformMode::Windowed;
     if (!platformStartSdl(platform)) {
-        std::fprintf(stderr, "cave-demo: cannot start the %s display\n", options.headless ? "offscreen" : "window");
+        std::fprintf(stderr, "cave-demo: cannot start the %s display\n",
+                     options.headless ? "offscreen" : "window");
         return 1;
     }
 
     VokRegisterSceneClasses();
     char commandLine[] = "";
     int exitCode = WinMain(nullptr, nullptr, commandLine, SW_SHOWNORMAL);
-    if (exitCode != 0)
-        std::fprintf(stderr, "cave-demo: the demo could not start (exit code %d)\n", exitCode);
+    if (exitCode != 0) std::fprintf(stderr, "cave-demo: the demo could not start (exit code %d)\n", exitCode);
 
     // The last presented frame stays readable until the platform stops.
     if (exitCode == 0 && !options.screenshot.empty()) {
         if (platformSaveScreenshot(options.screenshot.c_str()))
-            std::fprintf(stderr, "cave-demo: screenshot of frame %d written to %s\n", session.framesPresented(),
-                         options.screenshot.c_str());
+            std::fprintf(stderr, "cave-demo: screenshot of frame %d written to %s\n",
+                         session.framesPresented(), options.screenshot.c_str());
         else
             exitCode = 1;
     }
@@ -86,8 +86,7 @@ int main(int argc, char** argv) {
 
     if (!trace.close(error)) {
         std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
-        if (exitCode == 0)
-            exitCode = 1;
+        if (exitCode == 0) exitCode = 1;
     }
     return exitCode;
 }

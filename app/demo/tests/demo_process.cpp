@@ -1,13 +1,11 @@
-// demo_process.cpp -- child processes for the run tests (fork/exec with captured output), Xvfb, trace reading
+// demo_process.cpp -- child processes for the run tests (fork/exec, output captured in files), Xvfb, traces
 #include "app/demo/tests/demo_process.h"
 
 #include <cerrno>
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -21,24 +19,6 @@ extern char** environ;
 
 namespace {
 
-std::vector<std::string> childEnvironment(const std::vector<std::string>& setEnv,
-                                          const std::vector<std::string>& unsetEnv) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-        std::string entry(*e);
-        std::string name = entry.substr(0, entry.find('='));
-        bool drop = false;
-        for (const std::string& u : unsetEnv)
-            drop = drop || name == u;
-        for (const std::string& s : setEnv)
-            drop = drop || name == s.substr(0, s.find('='));
-        if (!drop)
-            env.push_back(entry);
-    }
-    env.insert(env.end(), setEnv.begin(), setEnv.end());
-    return env;
-}
-
 std::vector<char*> pointers(std::vector<std::string>& strings) {
     std::vector<char*> out;
     for (std::string& s : strings)
@@ -47,158 +27,115 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
     return out;
 }
 
-// Reads what is available on fd into out; returns false at end of file.
-bool drainFd(int fd, std::string& out) {
-    char buf[65536];
-    ssize_t n = read(fd, buf, sizeof buf);
-    if (n > 0) {
-        out.append(buf, static_cast<size_t>(n));
-        return true;
+// Waits for the child; kills it when the deadline passes. Returns its exit code, or -1.
+int waitFor(pid_t pid, int timeoutSeconds, bool& timedOut) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            timedOut = true;
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return n < 0 && (errno == EINTR || errno == EAGAIN);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace
+} // namespace
 
 ProcessResult runProcess(const std::vector<std::string>& args, const std::string& workDir,
-                         const std::vector<std::string>& setEnv, const std::vector<std::string>& unsetEnv,
-                         int timeoutSeconds) {
-    ProcessResult result;
-    int outPipe[2], errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0)
-        return result;
+                         const std::vector<std::string>& setEnv, int timeoutSeconds) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        std::string entry(*e), name = entry.substr(0, entry.find('='));
+        bool drop = false;
+        for (const std::string& s : setEnv)
+            drop = drop || name == s.substr(0, s.find('='));
+        if (!drop) env.push_back(entry);
+    }
+    env.insert(env.end(), setEnv.begin(), setEnv.end());
     std::vector<std::string> argStrings = args;
-    std::vector<std::string> envStrings = childEnvironment(setEnv, unsetEnv);
-    std::vector<char*> argv = pointers(argStrings);
-    std::vector<char*> envp = pointers(envStrings);
+    std::vector<char*> argv = pointers(argStrings), envp = pointers(env);
+    const std::string outPath = workDir + "/.stdout", errPath = workDir + "/.stderr";
 
+    ProcessResult result;
     pid_t pid = fork();
     if (pid == 0) {
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        close(outPipe[0]);
-        close(errPipe[0]);
-        close(outPipe[1]);
-        close(errPipe[1]);
-        if (chdir(workDir.c_str()) != 0)
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(workDir.c_str()) != 0)
             _exit(126);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    if (pid < 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
-        return result;
-    }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    bool outOpen = true, errOpen = true;
-    while (outOpen || errOpen) {
-        pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-        int ready = poll(fds, 2, 200);
-        if (ready > 0) {
-            if (outOpen && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
-                outOpen = drainFd(outPipe[0], result.out);
-            if (errOpen && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
-                errOpen = drainFd(errPipe[0], result.err);
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            result.timedOut = true;
-            break;
-        }
-    }
-    close(outPipe[0]);
-    close(errPipe[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!result.timedOut && WIFEXITED(status))
-        result.exitCode = WEXITSTATUS(status);
+    if (pid < 0) return result;
+    result.exitCode = waitFor(pid, timeoutSeconds, result.timedOut);
+    result.out = readWholeFile(outPath);
+    result.err = readWholeFile(errPath);
+    std::remove(outPath.c_str());
+    std::remove(errPath.c_str());
     return result;
 }
 
 BackgroundProcess startXvfb() {
     BackgroundProcess p;
-    const char* candidates[] = {"/usr/bin/Xvfb", "/usr/local/bin/Xvfb", "/bin/Xvfb"};
-    const char* xvfb = nullptr;
-    for (const char* c : candidates)
-        if (access(c, X_OK) == 0)
-            xvfb = c;
-    if (!xvfb)
-        return p;
+    const char* xvfb = "/usr/bin/Xvfb";
     int fdPipe[2];
-    if (pipe(fdPipe) != 0)
-        return p;
+    if (access(xvfb, X_OK) != 0 || pipe(fdPipe) != 0) return p;
     pid_t pid = fork();
     if (pid == 0) {
         close(fdPipe[0]);
         int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            dup2(devnull, 0);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-        }
+        dup2(devnull, 0);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        // -displayfd: Xvfb picks a free display and writes its number there once it accepts clients.
         std::string fd = std::to_string(fdPipe[1]);
         execl(xvfb, "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
               static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fdPipe[1]);
-    if (pid < 0) {
-        close(fdPipe[0]);
-        return p;
-    }
-    p.pid = pid;
-    // Xvfb writes the display number and a line end once it accepts connections.
     std::string text;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (text.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-        pollfd fd = {fdPipe[0], POLLIN, 0};
-        if (poll(&fd, 1, 200) > 0 && !drainFd(fdPipe[0], text))
-            break;
+    if (pid > 0) {
+        p.pid = pid;
+        pollfd ready = {fdPipe[0], POLLIN, 0};
+        char buf[32];
+        ssize_t n = 0;
+        while (text.find('\n') == std::string::npos && poll(&ready, 1, 30000) > 0 &&
+               (n = read(fdPipe[0], buf, sizeof buf)) > 0)
+            text.append(buf, static_cast<size_t>(n));
     }
     close(fdPipe[0]);
-    if (text.find('\n') == std::string::npos) {
+    if (text.find('\n') == std::string::npos)
         stopProcess(p);
-        return p;
-    }
-    p.display = std::atoi(text.c_str());
+    else
+        p.display = std::atoi(text.c_str());
     return p;
 }
 
 void stopProcess(BackgroundProcess& process) {
     if (process.pid > 0) {
         kill(process.pid, SIGTERM);
-        int status = 0;
-        while (waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        waitpid(process.pid, nullptr, 0);
     }
     process.pid = -1;
 }
 
-bool readTrace(const std::string& path, std::string& header, std::vector<TraceRow>& rows, std::string& error) {
+bool readTrace(const std::string& path, std::string& header, std::vector<TraceRow>& rows,
+               std::string& error) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = path + ": cannot open";
-        return false;
-    }
     std::getline(in, header);
     std::string line;
-    int lineNumber = 1;
-    while (std::getline(in, line)) {
-        ++lineNumber;
+    for (int lineNumber = 2; std::getline(in, line); ++lineNumber) {
         TraceRow row;
         const char* s = line.c_str();
         char* end = nullptr;
         row.frame = static_cast<int>(std::strtol(s, &end, 10));
         bool ok = end != s && *end == ',';
-        if (ok) {
-            s = end + 1;
-            row.body = static_cast<int>(std::strtol(s, &end, 10));
-            ok = end != s;
-        }
+        row.body = static_cast<int>(std::strtol(end + 1, &end, 10));
         for (int i = 0; ok && i < 24; ++i) {
             ok = *end == ',';
             s = end + 1;
@@ -211,7 +148,8 @@ bool readTrace(const std::string& path, std::string& header, std::vector<TraceRo
         }
         rows.push_back(row);
     }
-    return true;
+    if (header.empty()) error = path + ": no header";
+    return !header.empty();
 }
 
 std::string readWholeFile(const std::string& path) {

@@ -7,26 +7,26 @@
 
 // What a finished child process left behind.
 struct ProcessResult {
-    int exitCode = -1;   // exit status, or -1 when it was killed by a signal or timed out
+    int exitCode = -1; // exit status, or -1 when it was killed by a signal or timed out
     bool timedOut = false;
-    std::string out;     // everything it wrote to stdout
-    std::string err;     // everything it wrote to stderr
+    std::string out; // everything it wrote to stdout
+    std::string err; // everything it wrote to stderr
 };
 
 // Runs `args` (args[0] is the program path) in directory `workDir`, with the current environment changed
-// by `setEnv` ("NAME=value") and `unsetEnv` ("NAME"). Kills it after `timeoutSeconds`.
+// by `setEnv` ("NAME=value"). Kills it after `timeoutSeconds`. Its output passes
+// through the files .stdout and .stderr of workDir, removed afterwards.
 ProcessResult runProcess(const std::vector<std::string>& args, const std::string& workDir,
-                         const std::vector<std::string>& setEnv = {}, const std::vector<std::string>& unsetEnv = {},
-                         int timeoutSeconds = 600);
+                         const std::vector<std::string>& setEnv = {}, int timeoutSeconds = 600);
 
 // A started background process (Xvfb); stopped and reaped by stopProcess.
 struct BackgroundProcess {
     int pid = -1;
-    int display = -1;  // Xvfb: the display number it chose
+    int display = -1; // Xvfb: the display number it chose
 };
 
-// Starts Xvfb on a free display of its own choosing (-displayfd). Returns pid -1 when Xvfb is not
-// installed or did not come up.
+// Starts /usr/bin/Xvfb on a free display of its own choosing. Returns pid -1 when Xvfb is not installed
+// or did not come up within 30 seconds.
 BackgroundProcess startXvfb();
 void stopProcess(BackgroundProcess& process);
 
@@ -34,7 +34,7 @@ void stopProcess(BackgroundProcess& process);
 struct TraceRow {
     int frame = 0;
     int body = 0;
-    float v[24] = {};  // m00..m22, px, py, pz, vx..vz, wx..wz, fx..fz, tx..tz in header order
+    float v[24] = {}; // m00..m22, px, py, pz, vx..vz, wx..wz, fx..fz, tx..tz in header order
     float m(int r, int c) const { return v[3 * r + c]; }
     float p(int axis) const { return v[9 + axis]; }
     float vel(int axis) const { return v[12 + axis]; }
