@@ -262,7 +262,6 @@ struct GlSurface : IDirectDrawSurface7, GlObject {
 
 struct GlDevice : IDirect3DDevice7, GlObject {
     GlSurface* target; // holds a reference
-    bool software;
     std::map<DWORD, DWORD> renderStates;
     D3DMATRIX world = identity(), view = identity(), projection = identity();
     D3DVIEWPORT7 viewport;
@@ -273,7 +272,7 @@ struct GlDevice : IDirect3DDevice7, GlObject {
     GlSurface* texture = nullptr; // stage 0, holds a reference
     bool inScene = false;
 
-    GlDevice(GlSurface* t, bool soft) : target(t), software(soft) {
+    explicit GlDevice(GlSurface* t) : target(t) {
         target->AddRef();
         viewport = {0, 0, t->desc.dwWidth, t->desc.dwHeight, 0.0f, 1.0f};
         std::memset(&material, 0, sizeof material);
@@ -1010,7 +1009,7 @@ HRESULT GlDirect3D::CreateDevice(REFCLSID g, LPDIRECTDRAWSURFACE7 target, LPDIRE
     if (!t || t->role != Role::Target) return DDERR_INVALIDCAPS;
     if (!ensureContext()) return DDERR_GENERIC;
     if (isHalGuid(g) && !gl.hardware) return D3DERR_INVALID_DEVICE; // no GPU: only the RGB device
-    *out = new GlDevice(t, !isHalGuid(g));
+    *out = new GlDevice(t); // both devices draw the same way; only their availability differs
     return D3D_OK;
 }
 
