@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-TVokMemoryStream::TVokMemoryStream() : data(nullptr), length(0), capacity(0), position(0) {}
+TVokBufferStream::TVokBufferStream() : data(nullptr), length(0), capacity(0), position(0) {}
 
-TVokMemoryStream::TVokMemoryStream(const void* bytes, int32_t byteCount) : TVokMemoryStream() {
+TVokBufferStream::TVokBufferStream(const void* bytes, int32_t byteCount) : TVokBufferStream() {
     if (bytes && byteCount > 0 && byteCount <= VOK_MEMORY_STREAM_MAX) {
         data = new unsigned char[byteCount];
         std::memcpy(data, bytes, static_cast<size_t>(byteCount));
@@ -14,17 +14,17 @@ TVokMemoryStream::TVokMemoryStream(const void* bytes, int32_t byteCount) : TVokM
     }
 }
 
-TVokMemoryStream::~TVokMemoryStream() {
+TVokBufferStream::~TVokBufferStream() {
     delete[] data;
 }
 
-int32_t TVokMemoryStream::Seek(int32_t newPosition) {
+int32_t TVokBufferStream::Seek(int32_t newPosition) {
     if (newPosition < 0 || newPosition > length) return -1;
     position = newPosition;
     return 0;
 }
 
-int32_t TVokMemoryStream::Read(void* buffer, uint32_t count) {
+int32_t TVokBufferStream::Read(void* buffer, uint32_t count) {
     if (!buffer || count == 0) return 0;
     if (count > static_cast<uint32_t>(length - position)) return 0;
     std::memcpy(buffer, data + position, count);
@@ -32,7 +32,7 @@ int32_t TVokMemoryStream::Read(void* buffer, uint32_t count) {
     return 1;
 }
 
-int32_t TVokMemoryStream::Write(const void* buffer, uint32_t count) {
+int32_t TVokBufferStream::Write(const void* buffer, uint32_t count) {
     if (!buffer || count == 0) return 0;
     if (count > static_cast<uint32_t>(VOK_MEMORY_STREAM_MAX - position)) return 0;
     int32_t needed = position + static_cast<int32_t>(count);
@@ -52,7 +52,7 @@ int32_t TVokMemoryStream::Write(const void* buffer, uint32_t count) {
     return 1;
 }
 
-void TVokMemoryStream::Truncate(int32_t newLength) {
+void TVokBufferStream::Truncate(int32_t newLength) {
     if (newLength < 0 || newLength >= length) return;
     length = newLength;
     if (position > length) position = length;

@@ -10,12 +10,12 @@ constexpr int32_t VOK_MEMORY_STREAM_MAX = 64 * 1024 * 1024;
 
 // Byte stream held in a heap buffer. Writing past the end grows it (up to
 // VOK_MEMORY_STREAM_MAX); seeking past the end is refused; reads never go past the end.
-class TVokMemoryStream : public TVokStream {
+class TVokBufferStream : public TVokStream {
   public:
-    TVokMemoryStream();
+    TVokBufferStream();
     // A stream holding a copy of the given bytes, positioned at 0.
-    TVokMemoryStream(const void* bytes, int32_t length);
-    ~TVokMemoryStream() override;
+    TVokBufferStream(const void* bytes, int32_t length);
+    ~TVokBufferStream() override;
 
     int32_t Seek(int32_t position) override;
     int32_t Tell() override { return position; }

@@ -52,8 +52,6 @@ TVokToken MakeToken(const char* start, int32_t length) {
 
 } // namespace
 
-inline namespace vok_scene_reader {
-
 TVokMemoryStream::TVokMemoryStream() : buffer(nullptr), position(0), size(0), inputEnd(0) {}
 
 TVokMemoryStream::~TVokMemoryStream() {
@@ -222,8 +220,6 @@ TVokToken TVokTokenizer::NextIdentifierToken() {
         return MakeToken(buffer + start, p - start);
     }
 }
-
-} // namespace vok_scene_reader
 
 bool VokTokenToFloat(const char* token, float* value) {
     float converted = 0.0f;

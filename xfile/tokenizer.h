@@ -10,11 +10,6 @@
 // string means end of input.
 using TVokToken = std::unique_ptr<char[]>;
 
-// The framework has a growable memory stream of the same name for stored objects;
-// the scene reader's stream lives in its own inline namespace so that the two never
-// share a linker symbol. Code names it TVokMemoryStream as usual.
-inline namespace vok_scene_reader {
-
 // Byte stream over one owned buffer, filled from a file in a single read.
 // The buffer always carries one NUL byte after the `size` loaded bytes, so a token
 // scan stops at the end of the loaded bytes exactly as it stops at a NUL byte.
@@ -58,8 +53,6 @@ class TVokTokenizer : public TVokMemoryStream {
     // Next token by the identifier rule; nothing in the reader uses it.
     virtual TVokToken NextIdentifierToken();
 };
-
-} // namespace vok_scene_reader
 
 // Number conversions of the readers: the C library's "%f" and "%d" scans of the
 // token's leading number. When the token holds no number the value is left unchanged

@@ -40,7 +40,7 @@ class FrameworkTest : public ::testing::Test {
         }
         return content;
     }
-    static std::string Bytes(const TVokMemoryStream& s) {
+    static std::string Bytes(const TVokBufferStream& s) {
         return std::string(reinterpret_cast<const char*>(s.data), static_cast<size_t>(s.length));
     }
 

@@ -65,7 +65,7 @@ int32_t ReadBA(TVokStream*, TVokLSObj*) {
 
 // Loads from the bytes; whatever comes back is walked and released.
 void LoadAndRelease(const std::string& bytes) {
-    TVokMemoryStream stream(bytes.data(), static_cast<int32_t>(bytes.size()));
+    TVokBufferStream stream(bytes.data(), static_cast<int32_t>(bytes.size()));
     TVokLSObj* object = LoadObject(&stream);
     if (!object) return;
     if (auto* tree = dynamic_cast<TVokVTree*>(object)) {
@@ -79,7 +79,7 @@ void LoadAndRelease(const std::string& bytes) {
 } // namespace
 
 TEST_F(FrameworkTest, StoredValuesAndThe26BytePlainObject) {
-    TVokMemoryStream stream;
+    TVokBufferStream stream;
     WriteInt32(&stream, 0x01020304);
     WriteUInt16(&stream, 0xBEEF);
     WriteString(&stream, nullptr);
@@ -120,7 +120,7 @@ TEST_F(FrameworkTest, SectionsAreFramedSkippedReadInPartAndFoundByName) {
     EXPECT_EQ(vokTagTable.buckets[SectionNameBucket("AB")].Count(), 2);
 
     TVokLSObj* object = CreateObject("Tagged");
-    TVokMemoryStream stream;
+    TVokBufferStream stream;
     object->Write(&stream);
     object->Release();
     std::string bytes = Bytes(stream);
@@ -153,7 +153,7 @@ TEST_F(FrameworkTest, LoadObjectSurvivesTruncatedAndCorruptedStreams) {
         child->AppendChild(static_cast<TVokVTree*>(CreateObject("TVokClassTree")));
         root->AppendChild(child);
     }
-    TVokMemoryStream stream;
+    TVokBufferStream stream;
     root->Write(&stream);
     root->Release();
     std::string good = Bytes(stream);
@@ -169,10 +169,10 @@ TEST_F(FrameworkTest, LoadObjectSurvivesTruncatedAndCorruptedStreams) {
     }
 
     // Cut inside the root's sections: nothing. Cut inside the second child: the first stays.
-    TVokMemoryStream head(good.data(), 20);
+    TVokBufferStream head(good.data(), 20);
     EXPECT_EQ(LoadObject(&head), nullptr);
     size_t afterA = good.find(std::string("\1\0\0\0a", 5)) + 5;
-    TVokMemoryStream cut(good.data(), static_cast<int32_t>(afterA + 10));
+    TVokBufferStream cut(good.data(), static_cast<int32_t>(afterA + 10));
     auto* partial = static_cast<TVokStringTree*>(LoadObject(&cut));
     ASSERT_NE(partial, nullptr);
     EXPECT_EQ(partial->ChildCount(), 1);
@@ -180,7 +180,7 @@ TEST_F(FrameworkTest, LoadObjectSurvivesTruncatedAndCorruptedStreams) {
     partial->Release();
 
     // Class names: unknown, over 255 bytes.
-    TVokMemoryStream names;
+    TVokBufferStream names;
     WriteString(&names, "TVokUnknown");
     WriteString(&names, std::string(256, 'k').c_str());
     names.Seek(0);
@@ -192,7 +192,7 @@ TEST_F(FrameworkTest, LoadObjectSurvivesTruncatedAndCorruptedStreams) {
 
 TEST_F(FrameworkTest, LoadObjectEndsLoopsAndDeepNesting) {
     // A section whose end points back at its own header.
-    TVokMemoryStream loop;
+    TVokBufferStream loop;
     WriteString(&loop, "TVokLSObj");
     WriteInt32(&loop, 13);
     WriteInt32(&loop, 13);
@@ -201,7 +201,7 @@ TEST_F(FrameworkTest, LoadObjectEndsLoopsAndDeepNesting) {
     EXPECT_EQ(LoadObject(&loop), nullptr);
 
     // Trees nested deeper than the reader goes: it keeps the levels above its limit.
-    TVokMemoryStream deep;
+    TVokBufferStream deep;
     for (int i = 0; i < VOK_MAX_LOAD_DEPTH + 50; ++i) {
         WriteString(&deep, "TVokTree");
         TVokSection s;

@@ -56,14 +56,14 @@ TVokPolygonMesh* MakeMesh(int n, const std::vector<std::vector<uint16_t>>& faces
 }
 
 std::string Stored(TVokLSObj* object) {
-    TVokMemoryStream stream;
+    TVokBufferStream stream;
     object->Write(&stream);
     return std::string(reinterpret_cast<const char*>(stream.data), static_cast<size_t>(stream.length));
 }
 
 // Loads a stored object; a mesh is checked for counts within capacities and indices below the vertex count.
 TVokLSObj* Load(const std::string& bytes) {
-    TVokMemoryStream stream(bytes.data(), static_cast<int32_t>(bytes.size()));
+    TVokBufferStream stream(bytes.data(), static_cast<int32_t>(bytes.size()));
     TVokLSObj* object = LoadObject(&stream);
     if (const TVokPolygonMesh* mesh = dynamic_cast<TVokPolygonMesh*>(object)) {
         const TVokPolygonData* d = mesh->geometry;
@@ -246,7 +246,7 @@ TEST_F(SceneTest, StoredMeshSection) {
 }
 
 TEST_F(SceneTest, MeshSectionOnAFrameIsIgnored) {
-    TVokMemoryStream stream;
+    TVokBufferStream stream;
     WriteString(&stream, "TVokFrame");
     TVokSection section;
     InitSection(&section);
