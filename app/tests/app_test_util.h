@@ -5,11 +5,11 @@
 #include "app/picking.h"
 #include "app/scene_setup.h"
 #include "app/shell.h"
+#include "physics/bodies.h"
+#include "physics/collision.h"
 #include "physics/simulation.h"
-#include "platform/d3d7_record.h"
-#include "platform/win32.h"
 #include "render/device.h"
-#include "render/render_object.h"
+#include "render/tests/render_test_util.h"
 #include "render/texture_slots.h"
 
 inline void startCleanApp(const RecordConfig& config = RecordConfig()) {
@@ -34,15 +34,11 @@ inline void stopApp() {
     platformReset();
 }
 
-// Registers the window class as the entry point does and creates the main window; its WM_CREATE runs the
-// device set-up and then `sceneSetup` (null: none).
-inline HWND createMainWindow(int (*sceneSetup)()) {
-    WNDCLASSA wc = {};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = windowProc;
-    wc.lpszClassName = "hello";
-    RegisterClassA(&wc);
-    sceneSetupFunction = sceneSetup;
-    return CreateWindowExA(WS_EX_APPWINDOW, "hello", "Test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
-                           nullptr, nullptr);
+// The demonstration's four files in the working directory: bitmaps of distinct colours (block.bmp red
+// unless left out) and a one-quad cave whose material names "other.bmp" (green).
+inline bool writeDemoFiles(bool withBlock = true, bool withCave = true) {
+    return writeBitmap("check.bmp", 4, 4, 0xFFFFFF) && writeBitmap("map.bmp", 4, 4, 0x0000FF) &&
+           (!withBlock || writeBitmap("block.bmp", 2, 2, 0xFF0000)) && writeBitmap("other.bmp", 3, 3, 0x00FF00) &&
+           (!withCave ||
+            writeFile("cave.x", sceneText({-1, 0, -1, -1, 0, 1, 1, 0, 1, 1, 0, -1}, {{0, 1, 2, 3}}, "other.bmp")));
 }

@@ -2,128 +2,91 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
+#include "platform/d3d7_record.h"
 
-// A fresh directory under the system's temporary directory, removed with its files when the object ends.
+// A fresh temporary directory, removed with its contents at the end; optionally the working directory
+// meanwhile (scenes name their textures relative to it).
 class TempDir {
 public:
-    TempDir() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && base[0] != '\0' ? base : "/tmp") + "/cave-render-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) != nullptr) path_ = buffer.data();
+    explicit TempDir(bool enter = false) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "cave-render-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        if (enter && !path_.empty()) {
+            previous_ = std::filesystem::current_path();
+            std::filesystem::current_path(path_);
+        }
     }
     ~TempDir() {
-        for (const std::string& file : files_) std::remove(file.c_str());
-        if (!path_.empty()) rmdir(path_.c_str());
+        std::error_code ignored;
+        if (!previous_.empty()) std::filesystem::current_path(previous_, ignored);
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    // Full path of a file in the directory, remembered for removal.
-    std::string file(const std::string& name) {
-        std::string full = path_ + "/" + name;
-        files_.push_back(full);
-        return full;
-    }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
 
 private:
     std::string path_;
-    std::vector<std::string> files_;
+    std::filesystem::path previous_;
 };
 
-// Changes the working directory for the object's lifetime (relative file names of scenes and bitmaps).
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const std::string& path) {
-        char buffer[4096];
-        if (getcwd(buffer, sizeof(buffer)) != nullptr) previous_ = buffer;
-        changed_ = chdir(path.c_str()) == 0;
-    }
-    ~WorkingDirectory() {
-        if (changed_ && !previous_.empty() && chdir(previous_.c_str()) != 0) std::perror("chdir");
-    }
-    WorkingDirectory(const WorkingDirectory&) = delete;
-    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-    bool ok() const { return changed_; }
-
-private:
-    std::string previous_;
-    bool changed_ = false;
-};
-
-// Writes text into a file; true on success.
-inline bool writeTextFile(const std::string& path, const std::string& text) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return std::fclose(f) == 0 && ok;
+inline bool writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+    return static_cast<bool>(out);
 }
 
-// Writes a 24-bit Windows bitmap of width x height filled with one colour 0xRRGGBB.
-inline bool writeBitmapFile(const std::string& path, int width, int height, uint32_t rgb) {
-    const int rowBytes = (width * 3 + 3) & ~3;
-    const uint32_t imageBytes = static_cast<uint32_t>(rowBytes * height);
-    std::vector<uint8_t> data(54 + imageBytes, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) data[at + i] = static_cast<uint8_t>(v >> (8 * i));
+// A 24-bit Windows bitmap of one colour 0xRRGGBB.
+inline bool writeBitmap(const std::string& path, int width, int height, uint32_t rgb) {
+    const int row = (width * 3 + 3) & ~3;
+    std::string b(54 + static_cast<size_t>(row * height), '\0');
+    auto put = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
     };
-    data[0] = 'B';
-    data[1] = 'M';
-    put32(2, static_cast<uint32_t>(data.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(width));
-    put32(22, static_cast<uint32_t>(height));
-    data[26] = 1;
-    data[28] = 24;
-    put32(34, imageBytes);
+    b[0] = 'B', b[1] = 'M', b[26] = 1, b[28] = 24;
+    put(2, static_cast<uint32_t>(b.size())), put(10, 54), put(14, 40), put(18, width), put(22, height);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = &data[54 + y * rowBytes + x * 3];
-            p[0] = static_cast<uint8_t>(rgb);
-            p[1] = static_cast<uint8_t>(rgb >> 8);
-            p[2] = static_cast<uint8_t>(rgb >> 16);
-        }
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) return false;
-    const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-    return std::fclose(f) == 0 && ok;
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) b[54 + y * row + x * 3 + c] = static_cast<char>(rgb >> (8 * c));
+    return writeFile(path, b);
 }
 
-// A scene file with one frame holding one mesh: `positions` (x y z each), `faces` (index lists), and a
-// material naming `texture` when it is not empty.
-inline std::string sceneText(const std::vector<float>& positions, const std::vector<std::vector<int>>& faces,
+// A scene file: one frame with one mesh of these positions (x y z each) and faces; a material naming
+// `texture` when it is not empty.
+inline std::string sceneText(const std::vector<float>& p, const std::vector<std::vector<int>>& faces,
                              const std::string& texture) {
-    std::string s = "xof 0303txt 0032\n\nFrame Root {\n  Mesh Shape {\n";
-    char line[128];
-    const size_t vertices = positions.size() / 3;
-    s += std::to_string(vertices) + ";\n";
-    for (size_t i = 0; i < vertices; ++i) {
-        std::snprintf(line, sizeof(line), "    %f;%f;%f;%s\n", positions[3 * i], positions[3 * i + 1],
-                      positions[3 * i + 2], i + 1 < vertices ? "," : ";");
-        s += line;
-    }
+    std::string s = "xof 0303txt 0032\nFrame Root {\n Mesh Shape {\n" + std::to_string(p.size() / 3) + ";\n";
+    for (size_t i = 0; i < p.size(); i += 3)
+        s += std::to_string(p[i]) + ";" + std::to_string(p[i + 1]) + ";" + std::to_string(p[i + 2]) +
+             (i + 3 < p.size() ? ";,\n" : ";;\n");
     s += std::to_string(faces.size()) + ";\n";
     for (size_t f = 0; f < faces.size(); ++f) {
-        s += "    " + std::to_string(faces[f].size()) + ";";
+        s += std::to_string(faces[f].size()) + ";";
         for (size_t k = 0; k < faces[f].size(); ++k) s += (k ? "," : "") + std::to_string(faces[f][k]);
         s += f + 1 < faces.size() ? ";,\n" : ";;\n";
     }
     if (!texture.empty()) {
-        s += "    MeshMaterialList {\n      1;\n      " + std::to_string(faces.size()) + ";\n";
-        for (size_t f = 0; f < faces.size(); ++f) s += f + 1 < faces.size() ? "      0,\n" : "      0;;\n";
-        s += "      Material Stone {\n        1.0;1.0;1.0;1.0;;\n        10.0;\n        0.0;0.0;0.0;;\n"
-             "        0.0;0.0;0.0;;\n        TextureFilename {\n          \"" + texture + "\";\n        }\n"
-             "      }\n    }\n";
+        s += "MeshMaterialList {\n1;\n" + std::to_string(faces.size()) + ";\n";
+        for (size_t f = 0; f < faces.size(); ++f) s += f + 1 < faces.size() ? "0,\n" : "0;;\n";
+        s += "Material Stone {\n1.0;1.0;1.0;1.0;;\n10.0;\n0.0;0.0;0.0;;\n0.0;0.0;0.0;;\n"
+             "TextureFilename {\n\"" + texture + "\";\n}\n}\n}\n";
     }
-    s += "  }\n}\n";
-    return s;
+    return s + " }\n}\n";
+}
+
+// A 2 x 2 texture surface of the recorded device in 5-6-5, placed in `slot`.
+inline HRESULT createTestTexture(IDirectDraw7* directDraw, IDirectDrawSurface7** slot) {
+    DDSURFACEDESC2 desc = {};
+    desc.dwSize = sizeof(desc);
+    desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT;
+    desc.dwWidth = desc.dwHeight = 2;
+    desc.ddsCaps.dwCaps = DDSCAPS_TEXTURE;
+    desc.ddpfPixelFormat = recordRgbFormat(16, 0xF800, 0x07E0, 0x001F);
+    return directDraw->CreateSurface(&desc, slot, nullptr);
 }
