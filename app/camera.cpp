@@ -18,7 +18,9 @@ float turnRate = 0.0f;
 namespace {
 
 // A key counts as held when the high bit of its 16-bit state is set.
-bool keyHeld(int virtKey) { return (static_cast<uint16_t>(GetKeyState(virtKey)) & 0x8000u) != 0; }
+bool keyHeld(int virtKey) {
+    return (static_cast<uint16_t>(GetKeyState(virtKey)) & 0x8000u) != 0;
+}
 
 // Torque about the camera's right axis R = n / |n|, n = (-d) x (0, 1, 0) = (d.z, 0, -d.x):
 //   torque += factor * mass * R - 220.5 * angular velocity.
@@ -32,7 +34,7 @@ void drive(float factor) {
     bodyTorque[0] += right * (factor * bodyMass[0]) - bodyAngularVelocity[0] * DRIVE_DAMPING;
 }
 
-}  // namespace
+} // namespace
 
 void resetCamera() {
     cameraDirection = Vector3();
@@ -40,10 +42,10 @@ void resetCamera() {
 }
 
 void buildCameraPose(Matrix4& pose, const Vector3& d, const Vector3& p) {
-    const Vector3 right(d.z, 0.0f, -d.x);  // (0, 1, 0) x d, not normalised
+    const Vector3 right(d.z, 0.0f, -d.x); // (0, 1, 0) x d, not normalised
     const Vector3 up = cross(d, right);
-    const Matrix4 axes(right.x, right.y, right.z, 0.0f, up.x, up.y, up.z, 0.0f, d.x, d.y, d.z, 0.0f, 0.0f, 0.0f,
-                       0.0f, 1.0f);
+    const Matrix4 axes(right.x, right.y, right.z, 0.0f, up.x, up.y, up.z, 0.0f, d.x, d.y, d.z, 0.0f, 0.0f,
+                       0.0f, 0.0f, 1.0f);
     // Eye = p - 8 d + (0, 3, 0), as the product axes * T(-8 d) * T(p) * T(0, 3, 0).
     Matrix4 back, ball, lift;
     translationMatrix(back, -CAMERA_DISTANCE * d.x, -CAMERA_DISTANCE * d.y, -CAMERA_DISTANCE * d.z);

@@ -3,16 +3,17 @@
 
 #include "math/vector_math.h"
 
-extern Vector3 cameraDirection;  // horizontal forward direction of the camera (y stays 0); (0, 0, 1) after set-up
-extern float turnRate;           // camera turn of this frame, radians per frame; damped by TURN_DECAY
+extern Vector3
+    cameraDirection;   // horizontal forward direction of the camera (y stays 0); (0, 0, 1) after set-up
+extern float turnRate; // camera turn of this frame, radians per frame; damped by TURN_DECAY
 
-constexpr float DRIVE_TORQUE = 485.5f;        // driving torque per unit of mass, arrow up / arrow down
-constexpr float DRIVE_DAMPING = 220.5f;       // angular damping added with each driving torque
-constexpr float TURN_STEP = 0.003f;           // change of turnRate per frame while a side arrow is held, radians
-constexpr float TURN_DECAY = 0.95f;           // factor on turnRate after each frame's turn
-constexpr float LIFT_FORCE = 40.0f;           // upward force per unit of mass while space is held
-constexpr float CAMERA_DISTANCE = 8.0f;       // eye behind the ball, along the forward direction
-constexpr float CAMERA_HEIGHT = 3.0f;         // eye above the ball's centre
+constexpr float DRIVE_TORQUE = 485.5f;  // driving torque per unit of mass, arrow up / arrow down
+constexpr float DRIVE_DAMPING = 220.5f; // angular damping added with each driving torque
+constexpr float TURN_STEP = 0.003f;     // change of turnRate per frame while a side arrow is held, radians
+constexpr float TURN_DECAY = 0.95f;     // factor on turnRate after each frame's turn
+constexpr float LIFT_FORCE = 40.0f;     // upward force per unit of mass while space is held
+constexpr float CAMERA_DISTANCE = 8.0f; // eye behind the ball, along the forward direction
+constexpr float CAMERA_HEIGHT = 3.0f;   // eye above the ball's centre
 
 // Called right after each frame's simulation step, before the camera is built, when set (cave-demo's
 // body trace). Null by default: nothing is called.

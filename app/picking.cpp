@@ -45,10 +45,11 @@ void pickBody(int x, int y) {
         const float qx = c.x * s[0] + c.y * s[4] + c.z * s[8] + s[12];
         const float qy = c.x * s[1] + c.y * s[5] + c.z * s[9] + s[13];
         const float qw = c.x * s[3] + c.y * s[7] + c.z * s[11] + s[15];
-        if (qw <= 1.0f) continue;  // behind the eye or not beyond the near plane at depth 1
+        if (qw <= 1.0f) continue; // behind the eye or not beyond the near plane at depth 1
         const float sx = qx / qw;
         const float sy = qy / qw;
-        if (std::fabs(sx - static_cast<float>(x)) < PICK_WINDOW && std::fabs(sy - static_cast<float>(y)) < PICK_WINDOW) {
+        if (std::fabs(sx - static_cast<float>(x)) < PICK_WINDOW &&
+            std::fabs(sy - static_cast<float>(y)) < PICK_WINDOW) {
             const Vector3 forward(cameraPose.m[8], cameraPose.m[9], cameraPose.m[10]);
             const Vector3 eye(cameraPose.m[12], cameraPose.m[13], cameraPose.m[14]);
             lastMouseX = x;
@@ -63,7 +64,8 @@ void pickBody(int x, int y) {
 
 void dragBody(int x, int y) {
     if (!dragging) return;
-    if (d3dDevice == nullptr || pickedBody < 0 || pickedBody >= numBodies || bodyRenderObject[pickedBody] == nullptr)
+    if (d3dDevice == nullptr || pickedBody < 0 || pickedBody >= numBodies ||
+        bodyRenderObject[pickedBody] == nullptr)
         return;
     D3DVIEWPORT7 viewport = {};
     lastResult = d3dDevice->GetViewport(&viewport);

@@ -19,11 +19,11 @@ constexpr float BALL_RADIUS = 2.0f;
 constexpr float BALL_MASS = 8.0f;
 constexpr float SPHERE_MASS = 4.0f;
 constexpr int COLUMN_SPHERES = 100;
-constexpr float COLUMN_BASE_Y = 160.0f;    // height of the ball and of the lowest sphere of the column
-constexpr float COLUMN_SPACING = 4.0f;     // neighbours in the column touch
+constexpr float COLUMN_BASE_Y = 160.0f; // height of the ball and of the lowest sphere of the column
+constexpr float COLUMN_SPACING = 4.0f;  // neighbours in the column touch
 constexpr float COLUMN_Z = 66.0f;
-constexpr float JITTER_STEP = 0.03125f;    // 1/32: offsets of up to 15/32 in x and z
-constexpr float WORLD_SCALE = 8.0f;        // the cave file is scaled by 8 about the origin
+constexpr float JITTER_STEP = 0.03125f; // 1/32: offsets of up to 15/32 in x and z
+constexpr float WORLD_SCALE = 8.0f;     // the cave file is scaled by 8 about the origin
 
 // Hands out the next slot and loads the bitmap into it; a missing file leaves the slot empty.
 IDirectDrawSurface7** loadSlot(const char* fileName) {
@@ -38,20 +38,22 @@ void placeBody(int body, float x, float y, float z) {
     translationMatrix(bodyRenderObject[body]->world, x, y, z);
 }
 
-}  // namespace
+} // namespace
 
 int nextRandom() {
     randomState = randomState * 214013u + 2531011u;
     return static_cast<int>((randomState >> 16) & 0x7FFFu);
 }
 
-void resetRandom() { randomState = 1; }
+void resetRandom() {
+    randomState = 1;
+}
 
 int setupScene() {
     IDirectDrawSurface7** checkSlot = loadSlot("check.bmp");
     placeBody(createBody(checkSlot, BALL_RADIUS, BALL_MASS), 0.0f, COLUMN_BASE_Y, 0.0f);
 
-    loadSlot("map.bmp");  // loaded and released like the others; nothing draws with it
+    loadSlot("map.bmp"); // loaded and released like the others; nothing draws with it
     IDirectDrawSurface7** blockSlot = loadSlot("block.bmp");
 
     for (int j = 0; j < COLUMN_SPHERES; ++j) {
@@ -71,8 +73,8 @@ int setupScene() {
 
 int loadWorldMesh(IDirectDrawSurface7** slot, const char* fileName) {
     if (worldMeshCount >= MAX_WORLD_MESHES) {
-        std::fprintf(stderr, "loadWorldMesh: MAX_WORLD_MESHES (%d) reached, \"%s\" not loaded\n", MAX_WORLD_MESHES,
-                     fileName != nullptr ? fileName : "");
+        std::fprintf(stderr, "loadWorldMesh: MAX_WORLD_MESHES (%d) reached, \"%s\" not loaded\n",
+                     MAX_WORLD_MESHES, fileName != nullptr ? fileName : "");
         return -1;
     }
     RenderObject* object = appendRenderObject();

@@ -5,7 +5,7 @@
 
 #include "platform/d3d7.h"
 
-extern uint32_t randomState;  // state of the pseudo-random generator; 1 at start, never reseeded
+extern uint32_t randomState; // state of the pseudo-random generator; 1 at start, never reseeded
 
 // Next pseudo-random number, 0 .. 32767: state = state * 214013 + 2531011 (mod 2^32), result bits 16..30.
 int nextRandom();

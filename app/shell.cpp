@@ -22,7 +22,7 @@ const char WINDOW_CLASS_NAME[] = "hello";
 const char WINDOW_TITLE[] = "Test";
 const char PAINT_TEXT[] = "Hello, World!";
 
-}  // namespace
+} // namespace
 
 void resetShell() {
     appActive = 0;
@@ -30,8 +30,10 @@ void resetShell() {
 }
 
 void releaseSceneResources() {
-    for (int i = 0; i < renderObjectCount && i < MAX_RENDER_OBJECTS; ++i) freeRenderObject(&renderObjects[i]);
-    for (int i = 0; i < textureCount && i < MAX_TEXTURES; ++i) releaseTexture(&textureSlots[i]);
+    for (int i = 0; i < renderObjectCount && i < MAX_RENDER_OBJECTS; ++i)
+        freeRenderObject(&renderObjects[i]);
+    for (int i = 0; i < textureCount && i < MAX_TEXTURES; ++i)
+        releaseTexture(&textureSlots[i]);
 }
 
 void shutdownDirect3D() {
@@ -66,8 +68,8 @@ void renderFrame() {
         GetClientRect(mainWindow, &source);
         POINT origin = {0, 0};
         ClientToScreen(mainWindow, &origin);
-        lastResult = primarySurface->BltFast(static_cast<DWORD>(origin.x), static_cast<DWORD>(origin.y), backBuffer,
-                                             &source, DDBLTFAST_WAIT);
+        lastResult = primarySurface->BltFast(static_cast<DWORD>(origin.x), static_cast<DWORD>(origin.y),
+                                             backBuffer, &source, DDBLTFAST_WAIT);
     }
     if (framePresentedHook != nullptr) framePresentedHook();
 }
@@ -88,8 +90,10 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     case WM_ACTIVATE:
         // WA_CLICKACTIVE leaves the flag as it is.
-        if (LOWORD(wParam) == WA_ACTIVE) appActive = 1;
-        else if (LOWORD(wParam) == WA_INACTIVE) appActive = 0;
+        if (LOWORD(wParam) == WA_ACTIVE)
+            appActive = 1;
+        else if (LOWORD(wParam) == WA_INACTIVE)
+            appActive = 0;
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -137,9 +141,9 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showC
     }
 
     // WM_CREATE runs the whole set-up before CreateWindowExA returns.
-    HWND window = CreateWindowExA(WS_EX_APPWINDOW, WINDOW_CLASS_NAME, WINDOW_TITLE, WS_OVERLAPPEDWINDOW, 0, 0, 640,
-                                  480, nullptr, nullptr, instance, nullptr);
-    if (startupFailed) return 1;  // the reason is already on stderr; the window was destroyed
+    HWND window = CreateWindowExA(WS_EX_APPWINDOW, WINDOW_CLASS_NAME, WINDOW_TITLE, WS_OVERLAPPEDWINDOW, 0, 0,
+                                  640, 480, nullptr, nullptr, instance, nullptr);
+    if (startupFailed) return 1; // the reason is already on stderr; the window was destroyed
     if (window == nullptr) {
         std::fprintf(stderr, "cave-demo: set-up failed: the main window could not be created\n");
         startupFailed = true;

@@ -5,15 +5,15 @@
 
 #include "platform/win32.h"
 
-extern int appActive;           // 1 while the window is active; frames run only then
-extern uint32_t lastFrameTime;  // GetTickCount() at the start of the last frame, milliseconds
+extern int appActive;          // 1 while the window is active; frames run only then
+extern uint32_t lastFrameTime; // GetTickCount() at the start of the last frame, milliseconds
 
-constexpr uint32_t FRAME_INTERVAL_MS = 20;  // at most one frame starts per 20 ms of ticks
+constexpr uint32_t FRAME_INTERVAL_MS = 20; // at most one frame starts per 20 ms of ticks
 
 // Hooks of the frame loop, each called only when set (cave-demo's trace, input script and frame limit);
 // null by default, which leaves the loop as it is.
-extern void (*beforeMessageLoopHook)();  // after the set-up, showing and painting, before the first poll
-extern void (*framePresentedHook)();     // at the end of renderFrame, after the frame has been presented
+extern void (*beforeMessageLoopHook)(); // after the set-up, showing and painting, before the first poll
+extern void (*framePresentedHook)();    // at the end of renderFrame, after the frame has been presented
 
 // Registers the class "hello" (when `previous` is null), registers the scene classes, installs the scene
 // set-up, creates the window "Test" (its WM_CREATE runs the whole set-up), shows it and runs the message

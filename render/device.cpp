@@ -29,7 +29,8 @@ namespace {
 // Writes "cave-demo: set-up failed: <what> could not be created (<reason>)" and marks the start-up as
 // failed; returns 0, the set-up's failure result.
 int setupFailure(const char* what, HRESULT result) {
-    std::fprintf(stderr, "cave-demo: set-up failed: %s could not be created (%s)\n", what, resultName(result));
+    std::fprintf(stderr, "cave-demo: set-up failed: %s could not be created (%s)\n", what,
+                 resultName(result));
     startupFailed = true;
     return 0;
 }
@@ -40,44 +41,56 @@ void clearSurfaceDesc(DDSURFACEDESC2& desc) {
     desc.dwSize = DDSURFACEDESC2_WINDOWS_SIZE;
 }
 
-template <typename T>
-void releaseInterface(T*& object) {
+template <typename T> void releaseInterface(T*& object) {
     if (object != nullptr) {
         object->Release();
         object = nullptr;
     }
 }
 
-}  // namespace
+} // namespace
+
+namespace {
+
+struct ResultNameEntry {
+    HRESULT code;
+    const char* name;
+};
+
+// Published names of the results the platform returns; E_FAIL, E_NOTIMPL, E_OUTOFMEMORY and E_INVALIDARG
+// carry their DirectDraw names.
+const ResultNameEntry RESULT_NAMES[] = {
+    {S_OK, "S_OK"},
+    {E_NOTIMPL, "DDERR_UNSUPPORTED"},
+    {E_NOINTERFACE, "E_NOINTERFACE"},
+    {E_POINTER, "E_POINTER"},
+    {E_FAIL, "DDERR_GENERIC"},
+    {E_OUTOFMEMORY, "DDERR_OUTOFMEMORY"},
+    {E_INVALIDARG, "DDERR_INVALIDPARAMS"},
+    {DDERR_INVALIDCAPS, "DDERR_INVALIDCAPS"},
+    {DDERR_INVALIDOBJECT, "DDERR_INVALIDOBJECT"},
+    {DDERR_INVALIDPIXELFORMAT, "DDERR_INVALIDPIXELFORMAT"},
+    {DDERR_NOTFOUND, "DDERR_NOTFOUND"},
+    {DDERR_SURFACEALREADYATTACHED, "DDERR_SURFACEALREADYATTACHED"},
+    {DDERR_SURFACELOST, "DDERR_SURFACELOST"},
+    {DDERR_NOTFLIPPABLE, "DDERR_NOTFLIPPABLE"},
+    {DDERR_NODC, "DDERR_NODC"},
+    {DDERR_DCALREADYCREATED, "DDERR_DCALREADYCREATED"},
+    {DDERR_NOTINITIALIZED, "DDERR_NOTINITIALIZED"},
+    {D3DERR_INVALID_DEVICE, "D3DERR_INVALID_DEVICE"},
+    {D3DERR_SCENE_IN_SCENE, "D3DERR_SCENE_IN_SCENE"},
+    {D3DERR_SCENE_NOT_IN_SCENE, "D3DERR_SCENE_NOT_IN_SCENE"},
+    {D3DERR_LIGHT_SET_FAILED, "D3DERR_LIGHT_SET_FAILED"},
+    {D3DERR_ZBUFFER_NOTPRESENT, "D3DERR_ZBUFFER_NOTPRESENT"},
+    {D3DERR_VIEWPORTHASNODEVICE, "D3DERR_VIEWPORTHASNODEVICE"},
+    {D3DERR_INVALIDVERTEXFORMAT, "D3DERR_INVALIDVERTEXFORMAT"},
+};
+
+} // namespace
 
 const char* resultName(HRESULT result) {
-    switch (result) {
-    case S_OK: return "S_OK";
-    case E_NOTIMPL: return "DDERR_UNSUPPORTED";
-    case E_NOINTERFACE: return "E_NOINTERFACE";
-    case E_POINTER: return "E_POINTER";
-    case E_FAIL: return "DDERR_GENERIC";
-    case E_OUTOFMEMORY: return "DDERR_OUTOFMEMORY";
-    case E_INVALIDARG: return "DDERR_INVALIDPARAMS";
-    case DDERR_INVALIDCAPS: return "DDERR_INVALIDCAPS";
-    case DDERR_INVALIDOBJECT: return "DDERR_INVALIDOBJECT";
-    case DDERR_INVALIDPIXELFORMAT: return "DDERR_INVALIDPIXELFORMAT";
-    case DDERR_NOTFOUND: return "DDERR_NOTFOUND";
-    case DDERR_SURFACEALREADYATTACHED: return "DDERR_SURFACEALREADYATTACHED";
-    case DDERR_SURFACELOST: return "DDERR_SURFACELOST";
-    case DDERR_NOTFLIPPABLE: return "DDERR_NOTFLIPPABLE";
-    case DDERR_NODC: return "DDERR_NODC";
-    case DDERR_DCALREADYCREATED: return "DDERR_DCALREADYCREATED";
-    case DDERR_NOTINITIALIZED: return "DDERR_NOTINITIALIZED";
-    case D3DERR_INVALID_DEVICE: return "D3DERR_INVALID_DEVICE";
-    case D3DERR_SCENE_IN_SCENE: return "D3DERR_SCENE_IN_SCENE";
-    case D3DERR_SCENE_NOT_IN_SCENE: return "D3DERR_SCENE_NOT_IN_SCENE";
-    case D3DERR_LIGHT_SET_FAILED: return "D3DERR_LIGHT_SET_FAILED";
-    case D3DERR_ZBUFFER_NOTPRESENT: return "D3DERR_ZBUFFER_NOTPRESENT";
-    case D3DERR_VIEWPORTHASNODEVICE: return "D3DERR_VIEWPORTHASNODEVICE";
-    case D3DERR_INVALIDVERTEXFORMAT: return "D3DERR_INVALIDVERTEXFORMAT";
-    default: break;
-    }
+    for (const ResultNameEntry& entry : RESULT_NAMES)
+        if (entry.code == result) return entry.name;
     static char text[16];
     std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(result));
     return text;
@@ -96,11 +109,13 @@ HRESULT CALLBACK findZBufferFormat(LPDDPIXELFORMAT candidate, LPVOID target) {
 int initDirect3D(HWND window) {
     mainWindow = window;
 
-    lastResult = DirectDrawCreateEx(nullptr, reinterpret_cast<LPVOID*>(&directDraw), IID_IDirectDraw7, nullptr);
+    lastResult =
+        DirectDrawCreateEx(nullptr, reinterpret_cast<LPVOID*>(&directDraw), IID_IDirectDraw7, nullptr);
     if (FAILED(lastResult) || directDraw == nullptr) return setupFailure("the DirectDraw object", lastResult);
 
     if (fullScreen) {
-        lastResult = directDraw->SetCooperativeLevel(window, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE | DDSCL_NOWINDOWCHANGES);
+        lastResult = directDraw->SetCooperativeLevel(window, DDSCL_FULLSCREEN | DDSCL_EXCLUSIVE |
+                                                                 DDSCL_NOWINDOWCHANGES);
         lastResult = directDraw->SetDisplayMode(640, 480, 16, 0, 0);
     } else {
         lastResult = directDraw->SetCooperativeLevel(window, DDSCL_NORMAL);
@@ -117,7 +132,8 @@ int initDirect3D(HWND window) {
         desc.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
     }
     lastResult = directDraw->CreateSurface(&desc, &primarySurface, nullptr);
-    if (FAILED(lastResult) || primarySurface == nullptr) return setupFailure("the primary surface", lastResult);
+    if (FAILED(lastResult) || primarySurface == nullptr)
+        return setupFailure("the primary surface", lastResult);
 
     lastResult = directDraw->QueryInterface(IID_IDirect3D7, reinterpret_cast<LPVOID*>(&direct3D));
     if (FAILED(lastResult) || direct3D == nullptr) return setupFailure("the Direct3D object", lastResult);
@@ -133,9 +149,10 @@ int initDirect3D(HWND window) {
     }
     // Without a depth format the cave would be drawn over the spheres: refuse to run.
     if (zFormat.dwSize != sizeof(DDPIXELFORMAT)) {
-        std::fprintf(stderr,
-                     "cave-demo: set-up failed: the z-buffer could not be created (neither the hardware nor the "
-                     "RGB device offers a z-buffer format without stencil)\n");
+        std::fprintf(
+            stderr,
+            "cave-demo: set-up failed: the z-buffer could not be created (neither the hardware nor the "
+            "RGB device offers a z-buffer format without stencil)\n");
         startupFailed = true;
         return 0;
     }
@@ -168,10 +185,11 @@ int initDirect3D(HWND window) {
     lastResult = backBuffer->AddAttachedSurface(zBuffer);
     if (FAILED(lastResult)) return setupFailure("the z-buffer attachment to the back buffer", lastResult);
 
-    lastResult = direct3D->CreateDevice(hardwareDevice ? IID_IDirect3DHALDevice : IID_IDirect3DRGBDevice, backBuffer,
-                                        &d3dDevice);
+    lastResult = direct3D->CreateDevice(hardwareDevice ? IID_IDirect3DHALDevice : IID_IDirect3DRGBDevice,
+                                        backBuffer, &d3dDevice);
     if (FAILED(lastResult) || d3dDevice == nullptr)
-        return setupFailure(hardwareDevice ? "the Direct3D HAL device" : "the Direct3D RGB device", lastResult);
+        return setupFailure(hardwareDevice ? "the Direct3D HAL device" : "the Direct3D RGB device",
+                            lastResult);
 
     D3DVIEWPORT7 viewport;
     viewport.dwX = 0;

@@ -8,29 +8,29 @@
 
 // Interface pointers, created by initDirect3D and released in reverse order by the shutdown
 // (shutdownDirect3D in app/shell.h). Each is null when absent; releasing one sets it to null.
-extern IDirectDraw7* directDraw;             // the DirectDraw object
-extern IDirectDrawSurface7* primarySurface;  // the visible surface (the window's client area when windowed)
-extern IDirectDrawSurface7* backBuffer;      // the 640 x 480 render target
-extern IDirectDrawSurface7* zBuffer;         // depth surface attached to backBuffer
-extern IDirect3D7* direct3D;                 // obtained from directDraw
-extern IDirect3DDevice7* d3dDevice;          // the device all drawing goes through
+extern IDirectDraw7* directDraw;            // the DirectDraw object
+extern IDirectDrawSurface7* primarySurface; // the visible surface (the window's client area when windowed)
+extern IDirectDrawSurface7* backBuffer;     // the 640 x 480 render target
+extern IDirectDrawSurface7* zBuffer;        // depth surface attached to backBuffer
+extern IDirect3D7* direct3D;                // obtained from directDraw
+extern IDirect3DDevice7* d3dDevice;         // the device all drawing goes through
 
-extern HWND mainWindow;        // the window given to initDirect3D
-extern char hardwareDevice;    // 1: the HAL device is used (video memory); 0: the RGB software device
-extern char fullScreen;        // full-screen set-up and page flipping; 0 and never set: the demo runs windowed
-extern HRESULT lastResult;     // result of the latest DirectDraw / Direct3D call
-extern bool startupFailed;     // set when the set-up could not create what drawing needs; the entry point
-                               // then ends with a non-zero exit code
+extern HWND mainWindow;     // the window given to initDirect3D
+extern char hardwareDevice; // 1: the HAL device is used (video memory); 0: the RGB software device
+extern char fullScreen;     // full-screen set-up and page flipping; 0 and never set: the demo runs windowed
+extern HRESULT lastResult;  // result of the latest DirectDraw / Direct3D call
+extern bool startupFailed;  // set when the set-up could not create what drawing needs; the entry point
+                            // then ends with a non-zero exit code
 
 // Perspective projection with a 90-degree field of view in x and y, near plane at view depth 1 and no far
 // plane: depth (z - 1) / z. Rows (1,0,0,0), (0,1,0,0), (0,0,1,1), (0,0,-1,0).
 inline constexpr Matrix4 PROJECTION_TEMPLATE(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 1, 0, 0, -1, 0);
 
-extern Matrix4 projectionMatrix;    // PROJECTION_TEMPLATE until set-up rescales y by the viewport's aspect
-extern Matrix4 cameraPose;          // camera-to-world pose: rows right, up, forward, eye; identity at start
-extern Matrix4 initialWorldMatrix;  // identity; the world transform set once during set-up
+extern Matrix4 projectionMatrix;   // PROJECTION_TEMPLATE until set-up rescales y by the viewport's aspect
+extern Matrix4 cameraPose;         // camera-to-world pose: rows right, up, forward, eye; identity at start
+extern Matrix4 initialWorldMatrix; // identity; the world transform set once during set-up
 
-constexpr DWORD VIEWPORT_WIDTH = 640;   // pixels; also the back buffer's size
+constexpr DWORD VIEWPORT_WIDTH = 640; // pixels; also the back buffer's size
 constexpr DWORD VIEWPORT_HEIGHT = 480;
 
 // A Matrix4 as the device's matrix record; the layouts are the same, element (r, c) at 4r + c.

@@ -10,10 +10,8 @@ Matrix4 viewMatrixFromPose(const Matrix4& pose) {
     const Vector3 eye(pose.m[12], pose.m[13], pose.m[14]);
     // Rigid inverse: the transposed rotation, and the eye taken back through it (0 - x keeps a zero
     // translation +0).
-    return Matrix4(right.x, up.x, forward.x, 0.0f,
-                   right.y, up.y, forward.y, 0.0f,
-                   right.z, up.z, forward.z, 0.0f,
-                   0.0f - dot(eye, right), 0.0f - dot(eye, up), 0.0f - dot(eye, forward), 1.0f);
+    return Matrix4(right.x, up.x, forward.x, 0.0f, right.y, up.y, forward.y, 0.0f, right.z, up.z, forward.z,
+                   0.0f, 0.0f - dot(eye, right), 0.0f - dot(eye, up), 0.0f - dot(eye, forward), 1.0f);
 }
 
 void drawRenderObject(RenderObject* object, Matrix4 pose, IDirect3DDevice7* device) {
@@ -32,5 +30,6 @@ void drawRenderObject(RenderObject* object, Matrix4 pose, IDirect3DDevice7* devi
     lastResult = device->SetTexture(0, texture);
 
     const DWORD count = object->vertexCount > 0 ? static_cast<DWORD>(object->vertexCount) : 0;
-    lastResult = device->DrawPrimitive(D3DPT_TRIANGLELIST, VERTEX_FORMAT, object->vertices, count, D3DDP_WAIT);
+    lastResult =
+        device->DrawPrimitive(D3DPT_TRIANGLELIST, VERTEX_FORMAT, object->vertices, count, D3DDP_WAIT);
 }

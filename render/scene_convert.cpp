@@ -29,7 +29,7 @@ TVokPolygonData* meshGeometry(TVokPolygonMesh* mesh) {
     return mesh->geometry;
 }
 
-}  // namespace
+} // namespace
 
 int countSceneVertices(TVokFrame* root) {
     TVokPolygonData* geometry = meshGeometry(firstPolygonMesh(root));

@@ -32,6 +32,7 @@ void restoreTexture(IDirectDrawSurface7** slot) {
 }
 
 void resetTextureSlots() {
-    for (int i = 0; i < MAX_TEXTURES; ++i) releaseTexture(&textureSlots[i]);
+    for (int i = 0; i < MAX_TEXTURES; ++i)
+        releaseTexture(&textureSlots[i]);
     textureCount = 0;
 }

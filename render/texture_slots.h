@@ -5,8 +5,8 @@
 
 constexpr int MAX_TEXTURES = 4;
 
-extern IDirectDrawSurface7* textureSlots[MAX_TEXTURES];  // one surface reference per slot, null when empty
-extern int textureCount;                                 // slots handed out so far (0 .. MAX_TEXTURES); only grows
+extern IDirectDrawSurface7* textureSlots[MAX_TEXTURES]; // one surface reference per slot, null when empty
+extern int textureCount; // slots handed out so far (0 .. MAX_TEXTURES); only grows
 
 // Hands out the next slot (textureSlots[textureCount]) and counts it, or returns null with a line on
 // stderr naming MAX_TEXTURES when all slots are taken.

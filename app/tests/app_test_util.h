@@ -38,7 +38,8 @@ inline void stopApp() {
 // unless left out) and a one-quad cave whose material names "other.bmp" (green).
 inline bool writeDemoFiles(bool withBlock = true, bool withCave = true) {
     return writeBitmap("check.bmp", 4, 4, 0xFFFFFF) && writeBitmap("map.bmp", 4, 4, 0x0000FF) &&
-           (!withBlock || writeBitmap("block.bmp", 2, 2, 0xFF0000)) && writeBitmap("other.bmp", 3, 3, 0x00FF00) &&
-           (!withCave ||
-            writeFile("cave.x", sceneText({-1, 0, -1, -1, 0, 1, 1, 0, 1, 1, 0, -1}, {{0, 1, 2, 3}}, "other.bmp")));
+           (!withBlock || writeBitmap("block.bmp", 2, 2, 0xFF0000)) &&
+           writeBitmap("other.bmp", 3, 3, 0x00FF00) &&
+           (!withCave || writeFile("cave.x", sceneText({-1, 0, -1, -1, 0, 1, 1, 0, 1, 1, 0, -1},
+                                                       {{0, 1, 2, 3}}, "other.bmp")));
 }

@@ -17,18 +17,20 @@ void frameWith(std::initializer_list<int> keys) {
     translationMatrix(renderObjects[0].world, 1, 50, 2);
     bodyAngularVelocity[0] = SPIN;
     cameraDirection = Vector3(0.6f, 0.0f, 0.8f);
-    for (int key : keys) platformSetKeyDown(key, true);
+    for (int key : keys)
+        platformSetKeyDown(key, true);
     updateCameraAndDraw();
 }
 
-}  // namespace
+} // namespace
 
 TEST(Camera, PoseAndTurning) {
     Matrix4 pose;
     buildCameraPose(pose, Vector3(0.6f, 0, 0.8f), Vector3(1, 2, 3));
     // Rows: right (d.z, 0, -d.x), up d x right, forward d; eye p - 8 d + (0, 3, 0).
     const float expected[16] = {0.8f, 0, -0.6f, 0, 0, 1, 0, 0, 0.6f, 0, 0.8f, 0, 1 - 4.8f, 5, 3 - 6.4f, 1};
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(pose.m[i], expected[i], 1e-6f) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(pose.m[i], expected[i], 1e-6f) << i;
 
     // Arrow left turns the view left by 0.003 rad, then the rate decays by 0.95 per frame.
     frameWith({VK_LEFT});
@@ -41,7 +43,8 @@ TEST(Camera, PoseAndTurning) {
     updateCameraAndDraw();
     EXPECT_FLOAT_EQ(turnRate, 0.003f * 0.95f * 0.95f);
     platformSetKeyDown(VK_LEFT, true);
-    for (int i = 0; i < 400; ++i) updateCameraAndDraw();
+    for (int i = 0; i < 400; ++i)
+        updateCameraAndDraw();
     EXPECT_NEAR(turnRate, 0.057f, 1e-5f);
     stopApp();
 }
@@ -53,8 +56,10 @@ TEST(Camera, DrivingAndLifting) {
     const Vector3 right(0.8f, 0, -0.6f);
     // Arrow up: 485.5 * mass about the right axis less 220.5 * spin; both arrows: the drives cancel and the
     // damping counts twice.
-    const struct { std::initializer_list<int> keys; Vector3 torque; } cases[] = {
-        {{VK_UP}, right * (485.5f * 8) - SPIN * 220.5f}, {{VK_UP, VK_DOWN}, SPIN * (-2 * 220.5f)}};
+    const struct {
+        std::initializer_list<int> keys;
+        Vector3 torque;
+    } cases[] = {{{VK_UP}, right * (485.5f * 8) - SPIN * 220.5f}, {{VK_UP, VK_DOWN}, SPIN * (-2 * 220.5f)}};
     for (const auto& c : cases) {
         frameWith(c.keys);
         EXPECT_NEAR(bodyAngularVelocity[0].x - idleSpin.x, c.torque.x * scale, 1e-3f);
@@ -64,7 +69,8 @@ TEST(Camera, DrivingAndLifting) {
     // Space: 40 * mass upwards, more than gravity, so the ball rises while it is held.
     frameWith({VK_SPACE});
     EXPECT_NEAR(bodyVelocity[0].y - idleVelocity.y, 40.0f / 60.0f, 1e-4f);
-    for (int i = 0; i < 30; ++i) updateCameraAndDraw();
+    for (int i = 0; i < 30; ++i)
+        updateCameraAndDraw();
     EXPECT_GT(bodyPosition(0).y, 50.0f);
     stopApp();
 }

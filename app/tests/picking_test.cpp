@@ -10,16 +10,20 @@ namespace {
 void bodiesBeforeTheCamera(std::initializer_list<Vector3> centres) {
     startCleanApp();
     ASSERT_EQ(initDirect3D(nullptr), 1);
-    for (const Vector3& c : centres) translationMatrix(bodyRenderObject[createBody(nullptr, 2, 4)]->world, c.x, c.y, c.z);
+    for (const Vector3& c : centres)
+        translationMatrix(bodyRenderObject[createBody(nullptr, 2, 4)]->world, c.x, c.y, c.z);
 }
 
-}  // namespace
+} // namespace
 
 TEST(Picking, WhichBodyIsPicked) {
-    const struct { std::initializer_list<Vector3> bodies; int picked; } cases[] = {
-        {{{0.1f, 0, 10}, {0, 0, 5}}, 0},                       // the lower number wins over the nearer body
-        {{{0.375f, 0, 10}, {0, 0.375f, 10}, {0.34375f, 0, 10}}, 2},  // exactly 12 pixels misses, 11 hits
-        {{{0, 0, -10}, {0, 0, 1}}, -1},                        // behind the eye, or at view depth 1
+    const struct {
+        std::initializer_list<Vector3> bodies;
+        int picked;
+    } cases[] = {
+        {{{0.1f, 0, 10}, {0, 0, 5}}, 0}, // the lower number wins over the nearer body
+        {{{0.375f, 0, 10}, {0, 0.375f, 10}, {0.34375f, 0, 10}}, 2}, // exactly 12 pixels misses, 11 hits
+        {{{0, 0, -10}, {0, 0, 1}}, -1},                             // behind the eye, or at view depth 1
     };
     for (const auto& c : cases) {
         bodiesBeforeTheCamera(c.bodies);
@@ -42,12 +46,13 @@ TEST(Picking, DragMovesOnlyThePosition) {
     axisAngleMatrix(turned, Vector3(0, 0, 1), 0.5f);
     turned(3, 2) = 10.0f;
     bodyRenderObject[0]->world = turned;
-    dragBody(400, 300);  // no pick yet: nothing
+    dragBody(400, 300); // no pick yet: nothing
     EXPECT_EQ(bodyPosition(0).x, 0.0f);
     pickBody(320, 240);
     // 32 pixels right and 16 up at depth 10: (32, -16) / 320 * 10 = (1, 0.5) in the screen plane.
     dragBody(352, 224);
-    for (int k = 0; k < 12; ++k) EXPECT_EQ(bodyRenderObject[0]->world.m[k], turned.m[k]) << k;
+    for (int k = 0; k < 12; ++k)
+        EXPECT_EQ(bodyRenderObject[0]->world.m[k], turned.m[k]) << k;
     EXPECT_FLOAT_EQ(bodyPosition(0).x, 1.0f);
     EXPECT_FLOAT_EQ(bodyPosition(0).y, 0.5f);
     EXPECT_FLOAT_EQ(bodyPosition(0).z, 10.0f);

@@ -18,7 +18,7 @@ void setUpIn(bool withBlock, bool withCave) {
     ASSERT_EQ(initDirect3D(nullptr), 1);
 }
 
-}  // namespace
+} // namespace
 
 TEST(SceneSetup, BodiesThenTheCave) {
     resetRandom();
@@ -53,14 +53,14 @@ TEST(SceneSetup, BodiesThenTheCave) {
 }
 
 TEST(SceneSetup, MissingFiles) {
-    {  // Without block.bmp: the message box, then the scene's own texture (green) fills slot 2.
+    { // Without block.bmp: the message box, then the scene's own texture (green) fills slot 2.
         TempDir dir(true);
         setUpIn(false, true);
         EXPECT_STREQ(platformMessageBoxText(0), "Texure Cannot Open: Texure Cannot Open \"block.bmp\"");
         EXPECT_EQ(firstPixel(textureSlots[2]), 0x07E0);
         stopApp();
     }
-    {  // Without cave.x: the world mesh is still object 101 and entry 0, with nothing in it.
+    { // Without cave.x: the world mesh is still object 101 and entry 0, with nothing in it.
         TempDir dir(true);
         setUpIn(true, false);
         EXPECT_EQ(worldMeshes[0], &renderObjects[101]);

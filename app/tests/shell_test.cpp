@@ -24,13 +24,15 @@ HWND createMainWindow(int (*scene)()) {
     wc.lpszClassName = "hello";
     RegisterClassA(&wc);
     sceneSetupFunction = scene;
-    return CreateWindowExA(WS_EX_APPWINDOW, "hello", "Test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
-                           nullptr, nullptr);
+    return CreateWindowExA(WS_EX_APPWINDOW, "hello", "Test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                           nullptr, nullptr, nullptr);
 }
 
-int frames() { return recordDevice() != nullptr ? recordDevice()->scenes : 0; }
+int frames() {
+    return recordDevice() != nullptr ? recordDevice()->scenes : 0;
+}
 
-}  // namespace
+} // namespace
 
 TEST(Frame, CallSequence) {
     startCleanApp();
@@ -40,23 +42,28 @@ TEST(Frame, CallSequence) {
     recordClearCalls();
     renderFrame();
     std::vector<std::string> expected = {
-        "device1.Clear(0, null, D3DCLEAR_TARGET|D3DCLEAR_ZBUFFER, 0x0, 1, 0)", "device1.BeginScene()",
+        "device1.Clear(0, null, D3DCLEAR_TARGET|D3DCLEAR_ZBUFFER, 0x0, 1, 0)",
+        "device1.BeginScene()",
         "device1.SetRenderState(D3DRENDERSTATE_SPECULARENABLE, 1)",
         "device1.SetRenderState(D3DRENDERSTATE_TEXTUREPERSPECTIVE, 1)",
-        "device1.SetRenderState(D3DRENDERSTATE_CULLMODE, 3)", "device1.SetRenderState(D3DRENDERSTATE_LIGHTING, 1)",
+        "device1.SetRenderState(D3DRENDERSTATE_CULLMODE, 3)",
+        "device1.SetRenderState(D3DRENDERSTATE_LIGHTING, 1)",
         "device1.SetRenderState(D3DRENDERSTATE_COLORKEYENABLE, 1)",
-        "device1.SetRenderState(D3DRENDERSTATE_LIGHTING, 1)", "device1.SetRenderState(D3DRENDERSTATE_ZENABLE, 1)",
+        "device1.SetRenderState(D3DRENDERSTATE_LIGHTING, 1)",
+        "device1.SetRenderState(D3DRENDERSTATE_ZENABLE, 1)",
         "device1.SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0)"};
-    for (int count : {48, 48, 0}) {  // per object in table order: three transforms, the texture, the draw
-        for (const char* t : {"WORLD", "VIEW", "PROJECTION"}) expected.push_back(std::string("SetTransform ") + t);
+    for (int count : {48, 48, 0}) { // per object in table order: three transforms, the texture, the draw
+        for (const char* t : {"WORLD", "VIEW", "PROJECTION"})
+            expected.push_back(std::string("SetTransform ") + t);
         expected.push_back("device1.SetTexture(0, null)");
-        expected.push_back("device1.DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, " + std::to_string(count) + ", D3DDP_WAIT)");
+        expected.push_back("device1.DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, " + std::to_string(count) +
+                           ", D3DDP_WAIT)");
     }
     expected.push_back("device1.EndScene()");
     // Windowed: the 640 x 480 client area of the back buffer to the client area's screen position.
     expected.push_back("primary1.BltFast(8, 31, target1, {0,0,640,480}, DDBLTFAST_WAIT)");
     std::vector<std::string> calls = recordCalls();
-    for (std::string& call : calls)  // transforms compared by kind; their values are tested with the camera
+    for (std::string& call : calls) // transforms compared by kind; their values are tested with the camera
         if (call.rfind("device1.SetTransform(D3DTRANSFORMSTATE_", 0) == 0)
             call = "SetTransform " + call.substr(39, call.find(',') - 39);
     EXPECT_EQ(calls, expected);
@@ -81,8 +88,10 @@ TEST(Frame, PacingActivationAndTearDown) {
     HWND window = createMainWindow(smallScene);
     ASSERT_NE(window, nullptr);
     // First frame at once; 19 ms later nothing; exactly 20 ms a frame; across the wrap of the tick count.
-    const struct { uint32_t last, now; int frames; } steps[] = {
-        {0, 500, 1}, {500, 519, 1}, {500, 520, 2}, {0xFFFFFFF0u, 3, 2}, {0xFFFFFFF0u, 4, 3}};
+    const struct {
+        uint32_t last, now;
+        int frames;
+    } steps[] = {{0, 500, 1}, {500, 519, 1}, {500, 520, 2}, {0xFFFFFFF0u, 3, 2}, {0xFFFFFFF0u, 4, 3}};
     for (const auto& s : steps) {
         lastFrameTime = s.last;
         platformSetTickCount(s.now);
@@ -92,7 +101,10 @@ TEST(Frame, PacingActivationAndTearDown) {
     EXPECT_EQ(lastFrameTime, 4u);
 
     // A click activation after a deactivation keeps frames stopped until WA_ACTIVE.
-    const struct { WORD code; int active; } activations[] = {
+    const struct {
+        WORD code;
+        int active;
+    } activations[] = {
         {WA_ACTIVE, 1}, {WA_INACTIVE, 0}, {WA_CLICKACTIVE, 0}, {WA_ACTIVE, 1}, {WA_CLICKACTIVE, 1}};
     for (const auto& a : activations) {
         platformSendActivate(window, a.code);
@@ -112,10 +124,11 @@ TEST(Frame, PacingActivationAndTearDown) {
     SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_EQ(recordCallsTo("Release"),
-              std::vector<std::string>({"texture1.Release() -> 0", "device1.Release() -> 0", "target1.Release() -> 1",
-                                        "zbuffer1.Release() -> 1", "d3d1.Release() -> 0", "ddraw1.Release() -> 1",
-                                        "target1.Release() -> 0", "zbuffer1.Release() -> 0", "primary1.Release() -> 0",
-                                        "ddraw1.Release() -> 0"}));
+              std::vector<std::string>({"texture1.Release() -> 0", "device1.Release() -> 0",
+                                        "target1.Release() -> 1", "zbuffer1.Release() -> 1",
+                                        "d3d1.Release() -> 0", "ddraw1.Release() -> 1",
+                                        "target1.Release() -> 0", "zbuffer1.Release() -> 0",
+                                        "primary1.Release() -> 0", "ddraw1.Release() -> 0"}));
     EXPECT_EQ(recordLiveObjects(), 0);
     EXPECT_EQ(renderObjects[0].vertices, nullptr);
     EXPECT_EQ(renderObjectCount, 3);
@@ -141,7 +154,7 @@ void escapeAfterThreeFrames() {
     if (framesSeen == 3 && platformInputWindow() != nullptr) platformPostKey(VK_ESCAPE, true);
 }
 
-}  // namespace
+} // namespace
 
 TEST(EntryPoint, RunsUntilEscapeOrFailsWithNonZeroCode) {
     {
@@ -149,7 +162,8 @@ TEST(EntryPoint, RunsUntilEscapeOrFailsWithNonZeroCode) {
         ASSERT_TRUE(writeDemoFiles());
         startCleanApp();
         platformUseVirtualClock(true, 20);
-        const PlatformBackend backend = {nullptr, nullptr, nullptr, nullptr, escapeAfterThreeFrames, nullptr, nullptr};
+        const PlatformBackend backend = {nullptr, nullptr, nullptr, nullptr, escapeAfterThreeFrames,
+                                         nullptr, nullptr};
         platformSetBackend(&backend);
         EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL), 0);
         EXPECT_EQ(framesSeen, 3);
@@ -164,7 +178,8 @@ TEST(EntryPoint, RunsUntilEscapeOrFailsWithNonZeroCode) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(WinMain(nullptr, nullptr, nullptr, SW_SHOWNORMAL), 1);
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(err.find("the Direct3D HAL device could not be created (DDERR_GENERIC)"), std::string::npos) << err;
+    EXPECT_NE(err.find("the Direct3D HAL device could not be created (DDERR_GENERIC)"), std::string::npos)
+        << err;
     EXPECT_EQ(platformInputWindow(), nullptr);
     EXPECT_EQ(recordLiveObjects(), 0);
     EXPECT_EQ(renderObjectCount, 0);

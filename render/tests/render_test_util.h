@@ -13,7 +13,7 @@
 // A fresh temporary directory, removed with its contents at the end; optionally the working directory
 // meanwhile (scenes name their textures relative to it).
 class TempDir {
-public:
+  public:
     explicit TempDir(bool enter = false) {
         std::string pattern = (std::filesystem::temp_directory_path() / "cave-render-XXXXXX").string();
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
@@ -31,7 +31,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
     std::filesystem::path previous_;
 };
@@ -47,13 +47,15 @@ inline bool writeBitmap(const std::string& path, int width, int height, uint32_t
     const int row = (width * 3 + 3) & ~3;
     std::string b(54 + static_cast<size_t>(row * height), '\0');
     auto put = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<char>(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = static_cast<char>(v >> (8 * i));
     };
     b[0] = 'B', b[1] = 'M', b[26] = 1, b[28] = 24;
     put(2, static_cast<uint32_t>(b.size())), put(10, 54), put(14, 40), put(18, width), put(22, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 3; ++c) b[54 + y * row + x * 3 + c] = static_cast<char>(rgb >> (8 * c));
+            for (int c = 0; c < 3; ++c)
+                b[54 + y * row + x * 3 + c] = static_cast<char>(rgb >> (8 * c));
     return writeFile(path, b);
 }
 
@@ -68,14 +70,17 @@ inline std::string sceneText(const std::vector<float>& p, const std::vector<std:
     s += std::to_string(faces.size()) + ";\n";
     for (size_t f = 0; f < faces.size(); ++f) {
         s += std::to_string(faces[f].size()) + ";";
-        for (size_t k = 0; k < faces[f].size(); ++k) s += (k ? "," : "") + std::to_string(faces[f][k]);
+        for (size_t k = 0; k < faces[f].size(); ++k)
+            s += (k ? "," : "") + std::to_string(faces[f][k]);
         s += f + 1 < faces.size() ? ";,\n" : ";;\n";
     }
     if (!texture.empty()) {
         s += "MeshMaterialList {\n1;\n" + std::to_string(faces.size()) + ";\n";
-        for (size_t f = 0; f < faces.size(); ++f) s += f + 1 < faces.size() ? "0,\n" : "0;;\n";
+        for (size_t f = 0; f < faces.size(); ++f)
+            s += f + 1 < faces.size() ? "0,\n" : "0;;\n";
         s += "Material Stone {\n1.0;1.0;1.0;1.0;;\n10.0;\n0.0;0.0;0.0;;\n0.0;0.0;0.0;;\n"
-             "TextureFilename {\n\"" + texture + "\";\n}\n}\n}\n";
+             "TextureFilename {\n\"" +
+             texture + "\";\n}\n}\n}\n";
     }
     return s + " }\n}\n";
 }

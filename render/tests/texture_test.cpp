@@ -31,7 +31,7 @@ void stopDevice() {
     resetDevice();
 }
 
-}  // namespace
+} // namespace
 
 TEST(Textures, LoadBitmapOrLeaveTheSlot) {
     TempDir dir;
@@ -43,8 +43,10 @@ TEST(Textures, LoadBitmapOrLeaveTheSlot) {
     // 1-5-5-5 listed first); GDI converts the pixels.
     EXPECT_TRUE(loadTexture(directDraw, d3dDevice, slot, dir.file("red.bmp").c_str(), 1));
     ASSERT_NE(*slot, nullptr);
-    EXPECT_NE(recordCallsTo("CreateSurface").at(0).find("caps=DDSCAPS_TEXTURE caps2=DDSCAPS2_TEXTUREMANAGE 3x5 "
-                                                        "format={DDPF_RGB 16 0xF800/0x7E0/0x1F/0x0} stage=0"),
+    EXPECT_NE(recordCallsTo("CreateSurface")
+                  .at(0)
+                  .find("caps=DDSCAPS_TEXTURE caps2=DDSCAPS2_TEXTUREMANAGE 3x5 "
+                        "format={DDPF_RGB 16 0xF800/0x7E0/0x1F/0x0} stage=0"),
               std::string::npos);
     int pitch = 0;
     EXPECT_EQ(*static_cast<const uint16_t*>(recordSurfacePixels(*slot, &pitch)), 0xF800);
@@ -76,9 +78,11 @@ TEST(Textures, LoadBitmapOrLeaveTheSlot) {
 TEST(SceneConversion, FansAndTextureSlots) {
     TempDir dir(true);
     ASSERT_TRUE(writeBitmap("stone.bmp", 4, 4, 0x00FF00));
-    // A triangle, a quad, a pentagon and a two-corner face (which adds nothing); the material names stone.bmp.
+    // A triangle, a quad, a pentagon and a two-corner face (which adds nothing); the material names
+    // stone.bmp.
     const std::vector<float> p = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0, 2, 0, 0, 3, 1, 0, 2, 2, 0};
-    ASSERT_TRUE(writeFile("shapes.x", sceneText(p, {{0, 1, 2}, {0, 1, 2, 3}, {4, 5, 6, 3, 0}, {1, 2}}, "stone.bmp")));
+    ASSERT_TRUE(
+        writeFile("shapes.x", sceneText(p, {{0, 1, 2}, {0, 1, 2, 3}, {4, 5, 6, 3, 0}, {1, 2}}, "stone.bmp")));
     startDevice();
     IDirectDrawSurface7** slot = allocateTextureSlot();
     RenderObject* object = appendRenderObject();
@@ -122,8 +126,9 @@ TEST(SceneConversion, ScenesWithoutAUsableMesh) {
     EXPECT_EQ(object->vertices, before);
     EXPECT_EQ(object->texture, nullptr);
     // The root's mesh sits in a child frame, the root has no attachment of its own: an empty object.
-    ASSERT_TRUE(writeFile("nested.x", "xof 0303txt 0032\nFrame Root {\nFrame Child {\nMesh M {\n3;\n0;0;0;,1;0;0;,0;1;0;;\n"
-                                      "1;\n3;0,1,2;;\n}\n}\n}\n"));
+    ASSERT_TRUE(writeFile(
+        "nested.x", "xof 0303txt 0032\nFrame Root {\nFrame Child {\nMesh M {\n3;\n0;0;0;,1;0;0;,0;1;0;;\n"
+                    "1;\n3;0,1,2;;\n}\n}\n}\n"));
     convertScene(object, "nested.x", slot);
     EXPECT_EQ(object->vertexCount, 0);
     EXPECT_EQ(object->vertices, nullptr);
@@ -137,7 +142,7 @@ TEST(SceneConversion, ScenesWithoutAUsableMesh) {
     TVokFrame* root = static_cast<TVokFrame*>(TVokFrame::Create());
     TVokPolygonMesh* mesh = static_cast<TVokPolygonMesh*>(TVokPolygonMesh::Create());
     TVokLSObj* frame = TVokFrame::Create();
-    wrong->Attach(frame);  // a frame first, then the mesh
+    wrong->Attach(frame); // a frame first, then the mesh
     wrong->Attach(mesh);
     root->Attach(mesh);
     frame->Release();
@@ -157,7 +162,7 @@ TEST(SceneConversion, ScenesWithoutAUsableMesh) {
     wrong->Release();
     Vertex out[6];
     EXPECT_EQ(countSceneVertices(root), 6);
-    EXPECT_EQ(fillSceneVertices(root, out, 5), 3);  // never beyond the room given
+    EXPECT_EQ(fillSceneVertices(root, out, 5), 3); // never beyond the room given
     EXPECT_EQ(out[2].x, 7.0f);
     mesh->SetMaterialName(std::string(300, 'n').c_str());
     getSceneTextureName(root, name);
