@@ -25,19 +25,19 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
     app.add_option("--data", options.dataDir,
                    "work in DIR: read the scene and bitmaps from it and append VokDebug.txt there")
         ->type_name("DIR")
-        ->check(CLI::ExistingDirectory);
+        ->check(CLI::ExistingDirectory.description(""));
     app.add_flag("--headless", options.headless,
                  "run offscreen with a virtual clock (every pass renders a frame); message boxes on stderr");
-    app.add_option("--frames", options.frames, "quit after N frames, as if Esc was pressed")
+    app.add_option("--frames", options.frames, "quit after N frames (N >= 1), as if Esc was pressed")
         ->type_name("N")
-        ->check(CLI::Range(1, INT_MAX));
+        ->check(CLI::Range(1, INT_MAX).description(""));
     app.add_option("--screenshot", options.screenshot, "save the last frame as a PNG file")
         ->type_name("FILE.png");
     app.add_option("--trace", options.trace, "write every body's state after every step as CSV")
         ->type_name("FILE.csv");
     app.add_option("--script", options.script, "deliver key and mouse events by frame number")
         ->type_name("FILE")
-        ->check(CLI::ExistingFile);
+        ->check(CLI::ExistingFile.description(""));
 
     DemoParseResult result;
     try {
