@@ -1,6 +1,7 @@
 // cave_bench.cpp -- cave-bench: time per simulation step for the demonstration's 101 bodies
 //
-// Each benchmark sets up the 101 bodies over a generated world and times consecutive calls of
+// Each benchmark sets up the 101 bodies over a world (the generated bowl, the shipped cave, the
+// generated 20,000-triangle cave) and times consecutive calls of
 // stepSimulation(1/60) from the first step on, one step per iteration, so the figure is the mean step
 // time over the whole drop (bodies falling, landing, piling up and rolling). Every world is timed with
 // the exhaustive search (every body against every triangle, every pair) and with the accelerated one
@@ -12,15 +13,32 @@
 
 #include <time.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
 #include "physics/bodies.h"
 #include "physics/collision.h"
 #include "physics/simulation.h"
 #include "physics/testing/test_scenes.h"
+#include "render/texture.h"
 
 namespace {
 
-enum World { BOWL = 0, CAVE = 1 };
-double exhaustiveSecondsPerStep[2] = {0.0, 0.0};  // filled by the exhaustive runs, which come first
+enum World { BOWL = 0, CAVE = 1, SHIPPED = 2 };
+double exhaustiveSecondsPerStep[3] = {0.0, 0.0, 0.0};  // filled by the exhaustive runs, which come first
+
+// The shipped cave as the demonstration loads it: the first mesh of cave.x scaled by 8, read from
+// $CAVE_BENCH_DATA or else the source tree's assets folder.
+bool fillShippedCave(RenderObject* object) {
+    const char* folder = std::getenv("CAVE_BENCH_DATA");
+    const std::string path = std::string(folder != nullptr ? folder : CAVE_ASSETS_DIR) + "/cave.x";
+    std::memset(static_cast<void*>(object), 0, sizeof *object);
+    convertScene(object, path.c_str(), nullptr);
+    transformVertices(object, Matrix4(8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 1));
+    object->world = IDENTITY_MATRIX;
+    return worldTriangleCount(object) > 0;
+}
 
 // CPU time of this thread, seconds: steadier than wall time on a machine shared with other work.
 double threadSeconds() {
@@ -30,9 +48,11 @@ double threadSeconds() {
 }
 
 void stepWorld(benchmark::State& state, World world, ContactSearch search) {
-    RenderObject* mesh = world == BOWL ? setupBowlScene() : setupCaveScene();
+    RenderObject* mesh = world == BOWL ? setupBowlScene()
+                         : world == CAVE ? setupCaveScene()
+                                         : setupDemoScene(fillShippedCave);
     if (mesh == nullptr) {
-        state.SkipWithError("cannot build the scene");
+        state.SkipWithError(world == SHIPPED ? "cannot read cave.x (set CAVE_BENCH_DATA)" : "cannot build the scene");
         return;
     }
     contactSearch = search;
@@ -62,6 +82,10 @@ BENCHMARK_CAPTURE(stepWorld, bowl_exhaustive, BOWL, SEARCH_EXHAUSTIVE)
     ->Iterations(1200)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(stepWorld, bowl_accelerated, BOWL, SEARCH_ACCELERATED)
     ->Iterations(1200)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(stepWorld, shipped_exhaustive, SHIPPED, SEARCH_EXHAUSTIVE)
+    ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(stepWorld, shipped_accelerated, SHIPPED, SEARCH_ACCELERATED)
+    ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(stepWorld, cave20k_exhaustive, CAVE, SEARCH_EXHAUSTIVE)
     ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(stepWorld, cave20k_accelerated, CAVE, SEARCH_ACCELERATED)

@@ -204,10 +204,11 @@ int gatherMeshContactsIndexed(const RenderObject* mesh, const Vector3& p, float 
         return gatherMeshContacts(mesh, p, r, contacts);
     }
     const WorldContactIndex& index = worldContactIndex;
-    // Reach: r plus a margin far above the rounding of the contact test (about 1e-6 relative to the
-    // coordinates involved).
-    const float reach = r + 1e-3f * (1.0f + r + std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z))) +
-                                     index.extent);
+    // Reach: r plus a margin for rounding. The contact test's decisions (|h| <= r, the edge sides,
+    // w.w <= r.r, d.d <= r.r) are off by at most a few float ulps of the magnitudes involved, that is
+    // below 1e-6 of (|P| + extent); the margin is ten times that.
+    const float size = 1.0f + r + std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z))) + index.extent;
+    const float reach = r + CONTACT_INDEX_MARGIN * size;
     const float qlo[3] = {p.x - reach, p.y - reach, p.z - reach};
     const float qhi[3] = {p.x + reach, p.y + reach, p.z + reach};
 

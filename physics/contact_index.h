@@ -25,6 +25,9 @@ constexpr int CONTACT_INDEX_LEAF_SIZE = 4;  // triangles per leaf at most
 // queries use the exhaustive search.
 constexpr float CONTACT_INDEX_RANGE = 1e8f;
 
+// Relative margin added to a sphere's reach for the rounding of the contact test (see the query).
+constexpr float CONTACT_INDEX_MARGIN = 1e-5f;
+
 struct WorldContactIndex {
     const RenderObject* mesh;  // the mesh the index was built for (null: none)
     const Vertex* vertices;    // its vertex array and count at build time; a change makes the index stale
