@@ -293,7 +293,7 @@ TEST(DemoRun, MissingFilesAreReportedAndTheDemoRunsOn) {
     EXPECT_LT(frames.back()[0].p(1), caveBounds().min[1]);
 }
 
-TEST(DemoRun, BadScriptEndsBeforeTheWindowOpensAndFailedOutputIsReported) {
+TEST(DemoRun, BadScriptFailedStartAndFailedOutputEndNonZero) {
     TempDir dir;
     copyData(dir.path / "data");
     std::ofstream(dir / "bad.txt") << "# ok\n1 keydown up\n\n2 keydown sideways\n";
@@ -309,6 +309,12 @@ TEST(DemoRun, BadScriptEndsBeforeTheWindowOpensAndFailedOutputIsReported) {
     for (const char* option :
          {"--data", "--headless", "--frames", "--screenshot", "--trace", "--script", "--help"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
+
+    // A failed start: no display to open the window on.
+    r = runDemo({"--data", dir / "data", "--frames", "2"}, dir.path.string(),
+                {"SDL_VIDEODRIVER=no-such-driver"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("cave-demo: cannot start"), std::string::npos) << r.err;
 
     // A screenshot that cannot be written: the run itself ends normally, then the failure is reported.
     r = runDemo({"--data", dir / "data", "--headless", "--frames", "2", "--screenshot", "no/such/dir/s.png"},
