@@ -1,6 +1,7 @@
 // demo_support_test.cpp -- cave-demo's options, input scripts, body trace and frame-loop hooks
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "app/demo/body_trace.h"
 #include "app/demo/demo_options.h"
@@ -26,9 +29,8 @@ namespace {
 struct TempDir {
     fs::path path;
     TempDir() {
-        path = fs::temp_directory_path() /
-               ("cave_demo_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        path = fs::temp_directory_path() / ("cave_demo_test_" + std::to_string(getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(path);
         fs::create_directories(path);
     }
