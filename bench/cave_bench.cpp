@@ -26,7 +26,7 @@
 namespace {
 
 enum World { BOWL = 0, CAVE = 1, SHIPPED = 2 };
-double exhaustiveSecondsPerStep[3] = {0.0, 0.0, 0.0};  // filled by the exhaustive runs, which come first
+double exhaustiveSecondsPerStep[3] = {0.0, 0.0, 0.0}; // filled by the exhaustive runs, which come first
 
 // The shipped cave as the demonstration loads it: the first mesh of cave.x scaled by 8, read from
 // $CAVE_BENCH_DATA or else the source tree's assets folder.
@@ -48,11 +48,12 @@ double threadSeconds() {
 }
 
 void stepWorld(benchmark::State& state, World world, ContactSearch search) {
-    RenderObject* mesh = world == BOWL ? setupBowlScene()
+    RenderObject* mesh = world == BOWL   ? setupBowlScene()
                          : world == CAVE ? setupCaveScene()
                                          : setupDemoScene(fillShippedCave);
     if (mesh == nullptr) {
-        state.SkipWithError(world == SHIPPED ? "cannot read cave.x (set CAVE_BENCH_DATA)" : "cannot build the scene");
+        state.SkipWithError(world == SHIPPED ? "cannot read cave.x (set CAVE_BENCH_DATA)"
+                                             : "cannot build the scene");
         return;
     }
     contactSearch = search;
@@ -76,19 +77,31 @@ void stepWorld(benchmark::State& state, World world, ContactSearch search) {
     resetRenderObjects();
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK_CAPTURE(stepWorld, bowl_exhaustive, BOWL, SEARCH_EXHAUSTIVE)
-    ->Iterations(1200)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(stepWorld, bowl_accelerated, BOWL, SEARCH_ACCELERATED)
-    ->Iterations(1200)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1200)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(stepWorld, shipped_exhaustive, SHIPPED, SEARCH_EXHAUSTIVE)
-    ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1500)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(stepWorld, shipped_accelerated, SHIPPED, SEARCH_ACCELERATED)
-    ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1500)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(stepWorld, cave20k_exhaustive, CAVE, SEARCH_EXHAUSTIVE)
-    ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1500)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(stepWorld, cave20k_accelerated, CAVE, SEARCH_ACCELERATED)
-    ->Iterations(1500)->UseManualTime()->Unit(benchmark::kMillisecond);
+    ->Iterations(1500)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -10,7 +10,8 @@ void matrixMultiply(Matrix4& dst, const Matrix4& a, const Matrix4& b) {
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
             float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) sum += a.m[4 * i + k] * b.m[4 * k + j];
+            for (int k = 0; k < 4; ++k)
+                sum += a.m[4 * i + k] * b.m[4 * k + j];
             t.m[4 * i + j] = sum;
         }
     }

@@ -11,28 +11,56 @@ struct Vector3 {
     constexpr Vector3() : x(0.0f), y(0.0f), z(0.0f) {}
     constexpr Vector3(float ax, float ay, float az) : x(ax), y(ay), z(az) {}
 
-    void set(float ax, float ay, float az) { x = ax; y = ay; z = az; }
+    void set(float ax, float ay, float az) {
+        x = ax;
+        y = ay;
+        z = az;
+    }
 
-    Vector3& operator+=(const Vector3& b) { x += b.x; y += b.y; z += b.z; return *this; }
-    Vector3& operator-=(const Vector3& b) { x -= b.x; y -= b.y; z -= b.z; return *this; }
+    Vector3& operator+=(const Vector3& b) {
+        x += b.x;
+        y += b.y;
+        z += b.z;
+        return *this;
+    }
+    Vector3& operator-=(const Vector3& b) {
+        x -= b.x;
+        y -= b.y;
+        z -= b.z;
+        return *this;
+    }
 };
 static_assert(sizeof(Vector3) == 12, "Vector3 is three floats and nothing else");
 
-inline Vector3 operator+(const Vector3& a, const Vector3& b) { return Vector3(a.x + b.x, a.y + b.y, a.z + b.z); }
-inline Vector3 operator-(const Vector3& a, const Vector3& b) { return Vector3(a.x - b.x, a.y - b.y, a.z - b.z); }
-inline Vector3 operator-(const Vector3& a) { return Vector3(-a.x, -a.y, -a.z); }
-inline Vector3 operator*(const Vector3& a, float s) { return Vector3(a.x * s, a.y * s, a.z * s); }
+inline Vector3 operator+(const Vector3& a, const Vector3& b) {
+    return Vector3(a.x + b.x, a.y + b.y, a.z + b.z);
+}
+inline Vector3 operator-(const Vector3& a, const Vector3& b) {
+    return Vector3(a.x - b.x, a.y - b.y, a.z - b.z);
+}
+inline Vector3 operator-(const Vector3& a) {
+    return Vector3(-a.x, -a.y, -a.z);
+}
+inline Vector3 operator*(const Vector3& a, float s) {
+    return Vector3(a.x * s, a.y * s, a.z * s);
+}
 // Three true divisions (not a multiplication by 1/s); the caller keeps s away from 0.
-inline Vector3 operator/(const Vector3& a, float s) { return Vector3(a.x / s, a.y / s, a.z / s); }
+inline Vector3 operator/(const Vector3& a, float s) {
+    return Vector3(a.x / s, a.y / s, a.z / s);
+}
 
-inline float lengthSquared(const Vector3& a) { return a.x * a.x + a.y * a.y + a.z * a.z; }
-inline float dot(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline float lengthSquared(const Vector3& a) {
+    return a.x * a.x + a.y * a.y + a.z * a.z;
+}
+inline float dot(const Vector3& a, const Vector3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline Vector3 cross(const Vector3& a, const Vector3& b) {
     return Vector3(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
 }
 
 struct Matrix4 {
-    float m[16];  // element (r, c) at index 4r + c
+    float m[16]; // element (r, c) at index 4r + c
 
     constexpr Matrix4() : m{} {}
     constexpr Matrix4(float m00, float m01, float m02, float m03, float m10, float m11, float m12, float m13,

@@ -15,8 +15,10 @@ float bodyInertia[MAX_BODIES];
 int numBodies = 0;
 
 namespace {
-bool finitePositive(float value) { return std::isfinite(value) && value > 0.0f; }
-}  // namespace
+bool finitePositive(float value) {
+    return std::isfinite(value) && value > 0.0f;
+}
+} // namespace
 
 int createBody(IDirectDrawSurface7** textureSlot, float radius, float mass) {
     if (numBodies < 0 || numBodies >= MAX_BODIES) {

@@ -11,15 +11,16 @@
 constexpr int MAX_BODIES = 128;
 static_assert(MAX_BODIES <= MAX_RENDER_OBJECTS, "every body needs a render object of its own");
 
-extern Vector3 bodyForce[MAX_BODIES];            // force accumulator for the next integration, mass * units/s^2
-extern Vector3 bodyVelocity[MAX_BODIES];         // linear velocity of the centre, units/s
-extern Vector3 bodyAngularVelocity[MAX_BODIES];  // angular velocity about world axes, rad/s (surface velocity w x r)
-extern float bodyRadius[MAX_BODIES];             // sphere radius, units; also the scale of the body's mesh
-extern float bodyMass[MAX_BODIES];               // mass
-extern RenderObject* bodyRenderObject[MAX_BODIES];  // render object whose world matrix is the body's pose
-extern Vector3 bodyTorque[MAX_BODIES];           // torque accumulator for the next integration
-extern float bodyInertia[MAX_BODIES];            // solid-sphere moment of inertia, 0.4 * mass * radius^2
-extern int numBodies;                            // bodies created; they are numbered 0 .. numBodies-1
+extern Vector3 bodyForce[MAX_BODIES];    // force accumulator for the next integration, mass * units/s^2
+extern Vector3 bodyVelocity[MAX_BODIES]; // linear velocity of the centre, units/s
+extern Vector3
+    bodyAngularVelocity[MAX_BODIES]; // angular velocity about world axes, rad/s (surface velocity w x r)
+extern float bodyRadius[MAX_BODIES]; // sphere radius, units; also the scale of the body's mesh
+extern float bodyMass[MAX_BODIES];   // mass
+extern RenderObject* bodyRenderObject[MAX_BODIES]; // render object whose world matrix is the body's pose
+extern Vector3 bodyTorque[MAX_BODIES];             // torque accumulator for the next integration
+extern float bodyInertia[MAX_BODIES];              // solid-sphere moment of inertia, 0.4 * mass * radius^2
+extern int numBodies;                              // bodies created; they are numbered 0 .. numBodies-1
 
 // Creates a sphere body: takes the next render object, fills it with the 4-slice 3-ring sphere scaled
 // to the radius, poses it at (0, radius, 0) with identity orientation and zero velocities and

@@ -75,7 +75,8 @@ int worldTriangleCount(const RenderObject* mesh) {
     return mesh->vertexCount / 3;
 }
 
-int gatherMeshContacts(const RenderObject* mesh, const Vector3& p, float r, Vector3 contacts[MAX_WORLD_CONTACTS]) {
+int gatherMeshContacts(const RenderObject* mesh, const Vector3& p, float r,
+                       Vector3 contacts[MAX_WORLD_CONTACTS]) {
     const int triangles = worldTriangleCount(mesh);
     int count = 0;
     for (int t = 0; t < triangles; ++t) {
@@ -101,7 +102,8 @@ int registerWorldMesh(RenderObject* mesh) {
         return -1;
     }
     if (worldMeshCount < 0 || worldMeshCount >= MAX_WORLD_MESHES) {
-        std::fprintf(stderr, "registerWorldMesh: MAX_WORLD_MESHES (%d) reached, mesh refused\n", MAX_WORLD_MESHES);
+        std::fprintf(stderr, "registerWorldMesh: MAX_WORLD_MESHES (%d) reached, mesh refused\n",
+                     MAX_WORLD_MESHES);
         return -1;
     }
     worldMeshes[worldMeshCount] = mesh;
@@ -111,7 +113,8 @@ int registerWorldMesh(RenderObject* mesh) {
 }
 
 void resetWorldMeshes() {
-    for (int i = 0; i < MAX_WORLD_MESHES; ++i) worldMeshes[i] = nullptr;
+    for (int i = 0; i < MAX_WORLD_MESHES; ++i)
+        worldMeshes[i] = nullptr;
     worldMeshCount = 0;
     freeWorldContactIndex();
 }

@@ -17,9 +17,13 @@ const RenderObject* attemptedMesh = nullptr;
 const Vertex* attemptedVertices = nullptr;
 int attemptedCount = 0;
 
-bool inRange(float value) { return std::isfinite(value) && std::fabs(value) <= CONTACT_INDEX_RANGE; }
+bool inRange(float value) {
+    return std::isfinite(value) && std::fabs(value) <= CONTACT_INDEX_RANGE;
+}
 
-Vector3 vertexPosition(const Vertex& v) { return Vector3(v.x, v.y, v.z); }
+Vector3 vertexPosition(const Vertex& v) {
+    return Vector3(v.x, v.y, v.z);
+}
 
 enum TriangleClass { NEVER_TOUCHES, INDEXED, ALWAYS_TESTED };
 
@@ -71,7 +75,7 @@ TriangleClass classifyTriangle(const Vertex* tv, float lo[3], float hi[3], float
 // median centroid along the widest axis of the centroids, so the depth stays near log2(count).
 struct Builder {
     WorldContactIndex& index;
-    const float* triangleBounds;  // 6 floats per triangle number
+    const float* triangleBounds; // 6 floats per triangle number
     float centroid(int t, int axis) const {
         return 0.5f * (triangleBounds[6 * t + axis] + triangleBounds[6 * t + 3 + axis]);
     }
@@ -122,7 +126,7 @@ bool boxesOverlap(const float* lo, const float* hi, const float* qlo, const floa
            hi[2] >= qlo[2];
 }
 
-}  // namespace
+} // namespace
 
 void freeWorldContactIndex() {
     std::free(worldContactIndex.nodes);
@@ -153,9 +157,10 @@ bool buildWorldContactIndex(const RenderObject* mesh) {
     index.bounds = static_cast<float*>(std::malloc(6 * n * sizeof(float) + 1));
     index.always = static_cast<int*>(std::malloc(n * sizeof(int) + 1));
     index.candidates = static_cast<int*>(std::malloc(n * sizeof(int) + 1));
-    if (triangleBounds == nullptr || index.nodes == nullptr || index.order == nullptr || index.bounds == nullptr ||
-        index.always == nullptr || index.candidates == nullptr) {
-        std::fprintf(stderr, "buildWorldContactIndex: cannot allocate the index for %d triangles\n", triangles);
+    if (triangleBounds == nullptr || index.nodes == nullptr || index.order == nullptr ||
+        index.bounds == nullptr || index.always == nullptr || index.candidates == nullptr) {
+        std::fprintf(stderr, "buildWorldContactIndex: cannot allocate the index for %d triangles\n",
+                     triangles);
         std::free(triangleBounds);
         freeWorldContactIndex();
         attemptedMesh = mesh;
@@ -167,9 +172,14 @@ bool buildWorldContactIndex(const RenderObject* mesh) {
     for (int t = 0; t < triangles; ++t) {
         switch (classifyTriangle(mesh->vertices + 3 * t, triangleBounds + 6 * t, triangleBounds + 6 * t + 3,
                                  &index.extent)) {
-        case INDEXED: index.order[index.indexedCount++] = t; break;
-        case ALWAYS_TESTED: index.always[index.alwaysCount++] = t; break;
-        case NEVER_TOUCHES: break;
+        case INDEXED:
+            index.order[index.indexedCount++] = t;
+            break;
+        case ALWAYS_TESTED:
+            index.always[index.alwaysCount++] = t;
+            break;
+        case NEVER_TOUCHES:
+            break;
         }
     }
     if (index.indexedCount > 0) {
@@ -187,13 +197,14 @@ bool buildWorldContactIndex(const RenderObject* mesh) {
 }
 
 bool worldContactIndexMatches(const RenderObject* mesh) {
-    return mesh != nullptr && worldContactIndex.mesh == mesh && worldContactIndex.vertices == mesh->vertices &&
-           worldContactIndex.vertexCount == mesh->vertexCount;
+    return mesh != nullptr && worldContactIndex.mesh == mesh &&
+           worldContactIndex.vertices == mesh->vertices && worldContactIndex.vertexCount == mesh->vertexCount;
 }
 
 void ensureWorldContactIndex(const RenderObject* mesh) {
     if (mesh == nullptr || worldContactIndexMatches(mesh)) return;
-    if (attemptedMesh == mesh && attemptedVertices == mesh->vertices && attemptedCount == mesh->vertexCount) return;
+    if (attemptedMesh == mesh && attemptedVertices == mesh->vertices && attemptedCount == mesh->vertexCount)
+        return;
     buildWorldContactIndex(mesh);
 }
 
@@ -207,7 +218,8 @@ int gatherMeshContactsIndexed(const RenderObject* mesh, const Vector3& p, float 
     // Reach: r plus a margin for rounding. The contact test's decisions (|h| <= r, the edge sides,
     // w.w <= r.r, d.d <= r.r) are off by at most a few float ulps of the magnitudes involved, that is
     // below 1e-6 of (|P| + extent); the margin is ten times that.
-    const float size = 1.0f + r + std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z))) + index.extent;
+    const float size =
+        1.0f + r + std::max(std::fabs(p.x), std::max(std::fabs(p.y), std::fabs(p.z))) + index.extent;
     const float reach = r + CONTACT_INDEX_MARGIN * size;
     const float qlo[3] = {p.x - reach, p.y - reach, p.z - reach};
     const float qhi[3] = {p.x + reach, p.y + reach, p.z + reach};
@@ -230,7 +242,8 @@ int gatherMeshContactsIndexed(const RenderObject* mesh, const Vector3& p, float 
             ++node;
         }
     }
-    for (int k = 0; k < index.alwaysCount; ++k) index.candidates[found++] = index.always[k];
+    for (int k = 0; k < index.alwaysCount; ++k)
+        index.candidates[found++] = index.always[k];
     std::sort(index.candidates, index.candidates + found);
 
     // The exhaustive search's loop, over the candidates only.

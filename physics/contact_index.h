@@ -13,13 +13,13 @@
 // One node of the hierarchy, stored depth first: an inner node's first child follows it, and `skip`
 // is the node after its whole subtree, so the tree is walked without a stack.
 struct ContactIndexNode {
-    float lo[3], hi[3];  // bounds of every triangle below, world units
-    int first;           // leaf: first entry in order[]; inner node: unused
-    int count;           // leaf: number of triangles (1..CONTACT_INDEX_LEAF_SIZE); inner node: 0
-    int skip;            // index of the next node once this subtree is done or rejected
+    float lo[3], hi[3]; // bounds of every triangle below, world units
+    int first;          // leaf: first entry in order[]; inner node: unused
+    int count;          // leaf: number of triangles (1..CONTACT_INDEX_LEAF_SIZE); inner node: 0
+    int skip;           // index of the next node once this subtree is done or rejected
 };
 
-constexpr int CONTACT_INDEX_LEAF_SIZE = 4;  // triangles per leaf at most
+constexpr int CONTACT_INDEX_LEAF_SIZE = 4; // triangles per leaf at most
 // Coordinates beyond this (or not finite) put a triangle, a centre or a radius outside the range
 // where the index's rounding margins are proven; such triangles are tested for every body and such
 // queries use the exhaustive search.
@@ -29,21 +29,21 @@ constexpr float CONTACT_INDEX_RANGE = 1e8f;
 constexpr float CONTACT_INDEX_MARGIN = 1e-5f;
 
 struct WorldContactIndex {
-    const RenderObject* mesh;  // the mesh the index was built for (null: none)
-    const Vertex* vertices;    // its vertex array and count at build time; a change makes the index stale
+    const RenderObject* mesh; // the mesh the index was built for (null: none)
+    const Vertex* vertices;   // its vertex array and count at build time; a change makes the index stale
     int vertexCount;
-    int triangleCount;         // whole triangles of the mesh
-    ContactIndexNode* nodes;   // nodeCount nodes, root first
+    int triangleCount;       // whole triangles of the mesh
+    ContactIndexNode* nodes; // nodeCount nodes, root first
     int nodeCount;
-    int* order;                // triangle numbers in leaf order (indexedCount entries)
-    float* bounds;             // per entry of order: lo xyz, hi xyz of the region where it can touch a centre
-    int indexedCount;          // triangles in the hierarchy (degenerate ones can never touch and are left out)
-    int* always;               // triangles tested for every body: non-finite or out-of-range coordinates
+    int* order;       // triangle numbers in leaf order (indexedCount entries)
+    float* bounds;    // per entry of order: lo xyz, hi xyz of the region where it can touch a centre
+    int indexedCount; // triangles in the hierarchy (degenerate ones can never touch and are left out)
+    int* always;      // triangles tested for every body: non-finite or out-of-range coordinates
     int alwaysCount;
-    int* candidates;           // scratch for one query, room for triangleCount entries
-    float extent;              // largest coordinate magnitude among the indexed triangles
+    int* candidates; // scratch for one query, room for triangleCount entries
+    float extent;    // largest coordinate magnitude among the indexed triangles
 };
-extern WorldContactIndex worldContactIndex;  // the index of worldMeshes[0]
+extern WorldContactIndex worldContactIndex; // the index of worldMeshes[0]
 
 // Builds the index for mesh (replacing any previous one). Allocates once, linear in the number of
 // triangles. Returns false (index left empty, a message on stderr) if memory runs out.

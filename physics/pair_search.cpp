@@ -6,13 +6,15 @@
 
 namespace {
 
-int sweepBodies[MAX_BODIES];  // bodies taking part, sorted by interval start
-double sweepLo[MAX_BODIES];   // interval along the sweep axis per body number, world units
+int sweepBodies[MAX_BODIES]; // bodies taking part, sorted by interval start
+double sweepLo[MAX_BODIES];  // interval along the sweep axis per body number, world units
 double sweepHi[MAX_BODIES];
 
-bool finite(const Vector3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+bool finite(const Vector3& p) {
+    return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
+}
 
-}  // namespace
+} // namespace
 
 int findCandidatePairs(int count, int pairs[MAX_BODY_PAIRS]) {
     if (count > MAX_BODIES) count = MAX_BODIES;
@@ -33,7 +35,8 @@ int findCandidatePairs(int count, int pairs[MAX_BODY_PAIRS]) {
     }
     int axis = 0;
     for (int a = 1; a < 3; ++a) {
-        if (static_cast<double>(spreadHi[a]) - spreadLo[a] > static_cast<double>(spreadHi[axis]) - spreadLo[axis]) {
+        if (static_cast<double>(spreadHi[a]) - spreadLo[a] >
+            static_cast<double>(spreadHi[axis]) - spreadLo[axis]) {
             axis = a;
         }
     }
@@ -47,9 +50,8 @@ int findCandidatePairs(int count, int pairs[MAX_BODY_PAIRS]) {
         sweepLo[b] = c - half;
         sweepHi[b] = c + half;
     }
-    std::sort(sweepBodies, sweepBodies + n, [](int a, int b) {
-        return sweepLo[a] < sweepLo[b] || (sweepLo[a] == sweepLo[b] && a < b);
-    });
+    std::sort(sweepBodies, sweepBodies + n,
+              [](int a, int b) { return sweepLo[a] < sweepLo[b] || (sweepLo[a] == sweepLo[b] && a < b); });
     int found = 0;
     for (int k = 0; k < n; ++k) {
         const int a = sweepBodies[k];

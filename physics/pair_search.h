@@ -3,7 +3,7 @@
 
 #include "physics/bodies.h"
 
-constexpr int MAX_BODY_PAIRS = MAX_BODIES * (MAX_BODIES - 1) / 2;  // every pair of the store
+constexpr int MAX_BODY_PAIRS = MAX_BODIES * (MAX_BODIES - 1) / 2; // every pair of the store
 
 // Finds the pairs (i, j), i < j < count, whose spheres may overlap: a superset of the pairs the exact
 // test D.D < (ri + rj)^2 accepts, in the exhaustive loop's order (i ascending, then j ascending), so

@@ -11,8 +11,8 @@
 ContactSearch contactSearch = SEARCH_ACCELERATED;
 
 namespace {
-int candidatePairs[MAX_BODY_PAIRS];  // the step's pair candidates, i * MAX_BODIES + j
-}  // namespace
+int candidatePairs[MAX_BODY_PAIRS]; // the step's pair candidates, i * MAX_BODIES + j
+} // namespace
 
 namespace {
 
@@ -127,7 +127,7 @@ void applyPairForce(int i, int j, float dt) {
     bodyForce[j] += ((push * -1.0f) * PAIR_STIFFNESS) / dt;
 }
 
-}  // namespace
+} // namespace
 
 void stepSimulation(float dt) {
     if (!(dt > 0.0f)) return;
@@ -151,8 +151,9 @@ void stepSimulation(float dt) {
     for (int i = 0; i < count; ++i) {
         if (bodyRenderObject[i] != nullptr) applyGravityAndDrag(i);
     }
-    // Phase 4: body pairs. The broad phase lists the candidate pairs in the loop's order (i, then j ascending), so each
-    // body's force receives the same additions in the same order as from the full double loop.
+    // Phase 4: body pairs. The broad phase lists the candidate pairs in the loop's order (i, then j
+    // ascending), so each body's force receives the same additions in the same order as from the full double
+    // loop.
     const int pairCount = accelerated ? findCandidatePairs(count, candidatePairs) : -1;
     if (pairCount >= 0) {
         for (int k = 0; k < pairCount; ++k) {

@@ -1,4 +1,5 @@
-// render_object.cpp -- the render-object table, vertex arrays, the sphere mesh and the in-place vertex transform
+// render_object.cpp -- the render-object table, vertex arrays, the sphere mesh and the in-place vertex
+// transform
 #include "render/render_object.h"
 
 #include <cmath>
@@ -36,7 +37,8 @@ void initRenderObject(RenderObject* object, Matrix4 world, IDirectDrawSurface7**
     object->vertices = nullptr;
     if (vertexCount == 0) return;
     if (vertexCount < 0 || vertexCount > MAX_OBJECT_VERTICES) {
-        std::fprintf(stderr, "initRenderObject: vertex count %d outside 0..MAX_OBJECT_VERTICES (%d), no vertices\n",
+        std::fprintf(stderr,
+                     "initRenderObject: vertex count %d outside 0..MAX_OBJECT_VERTICES (%d), no vertices\n",
                      vertexCount, MAX_OBJECT_VERTICES);
         return;
     }
@@ -77,16 +79,17 @@ Vertex spherePoint(float u, float v) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
-void buildSphereMesh(RenderObject* object, Matrix4 world, IDirectDrawSurface7** texture, int slices, int rings) {
+void buildSphereMesh(RenderObject* object, Matrix4 world, IDirectDrawSurface7** texture, int slices,
+                     int rings) {
     if (object == nullptr) return;
     // 6 vertices per slice and band; slices < 1 or rings < 2 give an empty mesh.
     long long count = 0;
     if (slices >= 1 && rings >= 2) count = 6LL * slices * (rings - 1);
     if (count > MAX_OBJECT_VERTICES) {
-        std::fprintf(stderr, "buildSphereMesh: %d slices and %d rings exceed MAX_OBJECT_VERTICES (%d)\n", slices,
-                     rings, MAX_OBJECT_VERTICES);
+        std::fprintf(stderr, "buildSphereMesh: %d slices and %d rings exceed MAX_OBJECT_VERTICES (%d)\n",
+                     slices, rings, MAX_OBJECT_VERTICES);
         count = 0;
     }
     initRenderObject(object, world, texture, static_cast<int>(count));

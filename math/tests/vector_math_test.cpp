@@ -8,10 +8,11 @@
 namespace {
 
 void expectSame(const Matrix4& a, const Matrix4& b, int count = 16) {
-    for (int i = 0; i < count; ++i) EXPECT_EQ(a.m[i], b.m[i]) << "element " << i;
+    for (int i = 0; i < count; ++i)
+        EXPECT_EQ(a.m[i], b.m[i]) << "element " << i;
 }
 
-}  // namespace
+} // namespace
 
 TEST(VectorMath, MatrixMultiplyMayWriteIntoEitherOperand) {
     Matrix4 a, b;

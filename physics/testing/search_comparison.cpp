@@ -19,8 +19,8 @@ struct BodyState {
 constexpr int STATE_FLOATS = 28;
 static_assert(sizeof(BodyState) == STATE_FLOATS * sizeof(float), "BodyState is plain floats");
 const char* const FIELD_NAMES[STATE_FLOATS] = {
-    "m00", "m01", "m02", "m03", "m10", "m11", "m12", "m13", "m20", "m21", "m22", "m23", "px", "py", "pz", "m33",
-    "vx",  "vy",  "vz",  "wx",  "wy",  "wz",  "fx",  "fy",  "fz",  "tx",  "ty",  "tz"};
+    "m00", "m01", "m02", "m03", "m10", "m11", "m12", "m13", "m20", "m21", "m22", "m23", "px", "py",
+    "pz",  "m33", "vx",  "vy",  "vz",  "wx",  "wy",  "wz",  "fx",  "fy",  "fz",  "tx",  "ty", "tz"};
 
 BodyState startState[MAX_BODIES];
 BodyState referenceState[MAX_BODIES];
@@ -35,7 +35,8 @@ void save(BodyState* states) {
     for (int i = 0; i < numBodies && i < MAX_BODIES; ++i) {
         BodyState& s = states[i];
         std::memset(&s, 0, sizeof s);
-        if (bodyRenderObject[i] != nullptr) std::memcpy(s.world, bodyRenderObject[i]->world.m, sizeof s.world);
+        if (bodyRenderObject[i] != nullptr)
+            std::memcpy(s.world, bodyRenderObject[i]->world.m, sizeof s.world);
         copyVector(s.velocity, bodyVelocity[i]);
         copyVector(s.angular, bodyAngularVelocity[i]);
         copyVector(s.force, bodyForce[i]);
@@ -46,7 +47,8 @@ void save(BodyState* states) {
 void restore(const BodyState* states) {
     for (int i = 0; i < numBodies && i < MAX_BODIES; ++i) {
         const BodyState& s = states[i];
-        if (bodyRenderObject[i] != nullptr) std::memcpy(bodyRenderObject[i]->world.m, s.world, sizeof s.world);
+        if (bodyRenderObject[i] != nullptr)
+            std::memcpy(bodyRenderObject[i]->world.m, s.world, sizeof s.world);
         bodyVelocity[i] = Vector3(s.velocity[0], s.velocity[1], s.velocity[2]);
         bodyAngularVelocity[i] = Vector3(s.angular[0], s.angular[1], s.angular[2]);
         bodyForce[i] = Vector3(s.force[0], s.force[1], s.force[2]);
@@ -54,7 +56,7 @@ void restore(const BodyState* states) {
     }
 }
 
-}  // namespace
+} // namespace
 
 bool searchesAgreeFromHere(int steps, std::string* difference) {
     const ContactSearch previous = contactSearch;
@@ -75,8 +77,9 @@ bool searchesAgreeFromHere(int steps, std::string* difference) {
                 if (std::memcmp(a + f, b + f, sizeof(float)) == 0) continue;
                 if (difference != nullptr) {
                     char text[200];
-                    std::snprintf(text, sizeof text, "step %d body %d %s: exhaustive %.9g, accelerated %.9g", step,
-                                  i, FIELD_NAMES[f], static_cast<double>(a[f]), static_cast<double>(b[f]));
+                    std::snprintf(text, sizeof text, "step %d body %d %s: exhaustive %.9g, accelerated %.9g",
+                                  step, i, FIELD_NAMES[f], static_cast<double>(a[f]),
+                                  static_cast<double>(b[f]));
                     *difference = text;
                 }
                 contactSearch = previous;

@@ -28,7 +28,7 @@ Vertex gridVertex(int i, int k) {
     return v;
 }
 
-}  // namespace
+} // namespace
 
 bool buildBowlMesh(RenderObject* object) {
     initRenderObject(object, IDENTITY_MATRIX, nullptr, 3 * BOWL_TRIANGLES);
@@ -97,12 +97,14 @@ RenderObject* setupDemoScene(bool (*fill)(RenderObject*)) {
     return mesh;
 }
 
-RenderObject* setupBowlScene() { return setupDemoScene(buildBowlMesh); }
+RenderObject* setupBowlScene() {
+    return setupDemoScene(buildBowlMesh);
+}
 
 namespace {
 
-constexpr float CAVE_FLOOR_HALF = 80.0f;    // floor square about the axis
-constexpr float CAVE_FLOOR_SPACING = 2.0f;  // floor squares
+constexpr float CAVE_FLOOR_HALF = 80.0f;   // floor square about the axis
+constexpr float CAVE_FLOOR_SPACING = 2.0f; // floor squares
 constexpr int CAVE_FLOOR_CELLS = 80;
 constexpr int CAVE_WALL_SEGMENTS = 80, CAVE_WALL_RINGS = 40;
 constexpr float CAVE_WALL_BOTTOM = 40.0f, CAVE_WALL_TOP = 640.0f;
@@ -162,7 +164,7 @@ struct CaveRandom {
     float unit() { return static_cast<float>(next() % 1000000u) / 1000000.0f; }
 };
 
-}  // namespace
+} // namespace
 
 float caveFloorHeight(float x, float z) {
     const float dx = x - CAVE_AXIS_X, dz = z - CAVE_AXIS_Z;
@@ -186,7 +188,8 @@ bool buildCaveMesh(RenderObject* object) {
     const float twoPi = 6.28318531f;
     auto wallPoint = [&](int s, int ring) {
         const float angle = twoPi * static_cast<float>(s % CAVE_WALL_SEGMENTS) / CAVE_WALL_SEGMENTS;
-        const float y = CAVE_WALL_BOTTOM + (CAVE_WALL_TOP - CAVE_WALL_BOTTOM) * static_cast<float>(ring) / CAVE_WALL_RINGS;
+        const float y = CAVE_WALL_BOTTOM +
+                        (CAVE_WALL_TOP - CAVE_WALL_BOTTOM) * static_cast<float>(ring) / CAVE_WALL_RINGS;
         const float radius = wallRadius(angle, y);
         w.point(CAVE_AXIS_X + radius * std::cos(angle), y, CAVE_AXIS_Z + radius * std::sin(angle));
     };
@@ -204,7 +207,8 @@ bool buildCaveMesh(RenderObject* object) {
     CaveRandom random;
     for (int rock = 0; rock < CAVE_ROCKS; ++rock) {
         const float angle = twoPi * random.unit(), distance = 50.0f * std::sqrt(random.unit());
-        const float cx = CAVE_AXIS_X + distance * std::cos(angle), cz = CAVE_AXIS_Z + distance * std::sin(angle);
+        const float cx = CAVE_AXIS_X + distance * std::cos(angle),
+                    cz = CAVE_AXIS_Z + distance * std::sin(angle);
         const float size = 1.5f + 1.5f * random.unit(), turn = twoPi * random.unit();
         const float base = caveFloorHeight(cx, cz) + patchBump(cx, cz) - 0.3f;
         float bx[3], bz[3];
@@ -235,4 +239,6 @@ bool buildCaveMesh(RenderObject* object) {
     return true;
 }
 
-RenderObject* setupCaveScene() { return setupDemoScene(buildCaveMesh); }
+RenderObject* setupCaveScene() {
+    return setupDemoScene(buildCaveMesh);
+}

@@ -11,7 +11,7 @@ constexpr float BOWL_SPACING = 12.0f;
 constexpr float BOWL_CENTRE_X = 0.0f;
 constexpr float BOWL_CENTRE_Z = 33.0f;
 constexpr float BOWL_BOTTOM_Y = 100.0f;
-constexpr float BOWL_HALF_WIDTH = 0.5f * BOWL_CELLS * BOWL_SPACING;  // 192 units
+constexpr float BOWL_HALF_WIDTH = 0.5f * BOWL_CELLS * BOWL_SPACING; // 192 units
 constexpr int BOWL_TRIANGLES = 2 * BOWL_CELLS * BOWL_CELLS;
 
 // Fills object with the bowl (identity world matrix, no texture). Returns false if it cannot allocate.
@@ -36,7 +36,7 @@ float caveFloorHeight(float x, float z);
 
 // The demonstration's pseudo-random generator: s = s * 214013 + 2531011, result (s >> 16) & 0x7FFF.
 struct DemoRandom {
-    unsigned state = 1;  // starts at 1, never reseeded
+    unsigned state = 1; // starts at 1, never reseeded
     int next();
 };
 

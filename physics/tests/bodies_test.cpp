@@ -17,7 +17,8 @@ TEST_F(Bodies, CreationFillsRenderObjectPoseAndInertia) {
     // Identity orientation, centre one radius above the origin.
     Matrix4 expected;
     translationMatrix(expected, 0.0f, 2.0f, 0.0f);
-    for (int i = 0; i < 16; ++i) EXPECT_EQ(renderObjects[0].world.m[i], expected.m[i]) << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(renderObjects[0].world.m[i], expected.m[i]) << i;
     // 0.4 m r^2 in single precision.
     EXPECT_EQ(bodyInertia[0], 12.8f);
     EXPECT_EQ(bodyInertia[1], 6.4f);
@@ -27,8 +28,8 @@ TEST_F(Bodies, CreationFillsRenderObjectPoseAndInertia) {
         const Vertex& p = renderObjects[1].vertices[v];
         EXPECT_NEAR(p.x * p.x + p.y * p.y + p.z * p.z, 4.0f, 1e-5f);
     }
-    EXPECT_EQ(lengthSquared(bodyVelocity[1]) + lengthSquared(bodyAngularVelocity[1]) + lengthSquared(bodyForce[1]) +
-                  lengthSquared(bodyTorque[1]),
+    EXPECT_EQ(lengthSquared(bodyVelocity[1]) + lengthSquared(bodyAngularVelocity[1]) +
+                  lengthSquared(bodyForce[1]) + lengthSquared(bodyTorque[1]),
               0.0f);
 }
 
@@ -42,7 +43,8 @@ TEST_F(Bodies, CapacitiesAndBadArgumentsAreRefused) {
     EXPECT_EQ(numBodies, 0);
     EXPECT_EQ(renderObjectCount, 0);
 
-    for (int i = 0; i < MAX_BODIES; ++i) ASSERT_EQ(createBody(nullptr, 1.0f, 1.0f), i);
+    for (int i = 0; i < MAX_BODIES; ++i)
+        ASSERT_EQ(createBody(nullptr, 1.0f, 1.0f), i);
     testing::internal::CaptureStderr();
     EXPECT_EQ(createBody(nullptr, 1.0f, 1.0f), -1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("MAX_BODIES"), std::string::npos);
@@ -50,7 +52,8 @@ TEST_F(Bodies, CapacitiesAndBadArgumentsAreRefused) {
 
     // With the render-object table full, no body is created either.
     SetUp();
-    while (renderObjectCount < MAX_RENDER_OBJECTS) appendRenderObject();
+    while (renderObjectCount < MAX_RENDER_OBJECTS)
+        appendRenderObject();
     testing::internal::CaptureStderr();
     EXPECT_EQ(createBody(nullptr, 1.0f, 1.0f), -1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("MAX_RENDER_OBJECTS"), std::string::npos);

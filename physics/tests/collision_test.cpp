@@ -13,20 +13,22 @@ void expectPoint(const Vector3& got, float x, float y, float z) {
 
 using Collision = PhysicsTest;
 
-}  // namespace
+} // namespace
 
 TEST(SphereTriangle, FaceEdgeAndVertexFeatures) {
     Vector3 c(99, 99, 99);
     EXPECT_EQ(sphereTriangleContact(Vector3(0.25f, 0.25f, 0.4f), 0.5f, A, B, C, &c), CONTACT_FACE);
     expectPoint(c, 0.25f, 0.25f, 0.0f);
-    EXPECT_EQ(sphereTriangleContact(Vector3(0.25f, 0.25f, -0.4f), 0.5f, A, B, C, &c), CONTACT_FACE);  // back side
+    EXPECT_EQ(sphereTriangleContact(Vector3(0.25f, 0.25f, -0.4f), 0.5f, A, B, C, &c),
+              CONTACT_FACE); // back side
     expectPoint(c, 0.25f, 0.25f, 0.0f);
     EXPECT_EQ(sphereTriangleContact(Vector3(0.5f, -0.3f, 0.0f), 0.5f, A, B, C, &c), CONTACT_EDGE);
     expectPoint(c, 0.5f, 0.0f, 0.0f);
     EXPECT_EQ(sphereTriangleContact(Vector3(-0.3f, -0.3f, 0.0f), 0.5f, A, B, C, &c), CONTACT_VERTEX);
     expectPoint(c, 0.0f, 0.0f, 0.0f);
     // Outside edge 2 only, but edge 0 comes first and is within range.
-    EXPECT_EQ(sphereTriangleContact(Vector3(0.5f, 0.25f, 0.0f), 0.5f, A, B, Vector3(1, 0.3f, 0), &c), CONTACT_EDGE);
+    EXPECT_EQ(sphereTriangleContact(Vector3(0.5f, 0.25f, 0.0f), 0.5f, A, B, Vector3(1, 0.3f, 0), &c),
+              CONTACT_EDGE);
     expectPoint(c, 0.5f, 0.0f, 0.0f);
     // Misses leave the destination alone; degenerate triangles never touch.
     c = Vector3(7, 8, 9);
@@ -41,7 +43,7 @@ TEST(SphereTriangle, BoundariesCountAsContact) {
     // Values exact in binary, so each boundary is met exactly.
     const Vector3 v0(0, 0, 0), v1(4, 0, 0), v2(0, 4, 0);
     Vector3 c;
-    EXPECT_EQ(sphereTriangleContact(Vector3(1, 1, 0.5f), 0.5f, v0, v1, v2, &c), CONTACT_FACE);  // |h| = r
+    EXPECT_EQ(sphereTriangleContact(Vector3(1, 1, 0.5f), 0.5f, v0, v1, v2, &c), CONTACT_FACE); // |h| = r
     EXPECT_EQ(sphereTriangleContact(Vector3(1, 1, -0.5f), 0.5f, v0, v1, v2, &c), CONTACT_FACE);
     // Centre exactly above edge 0's line: counts as outside, found as an edge contact.
     EXPECT_EQ(sphereTriangleContact(Vector3(1, 0, 0.25f), 0.5f, v0, v1, v2, &c), CONTACT_EDGE);
@@ -63,7 +65,8 @@ TEST_F(Collision, GatheringStopsAtThirtyTwoContactsInTriangleOrder) {
     std::vector<Vector3> points;
     for (int t = 0; t < 40; ++t) {
         const float x = static_cast<float>(t) / 20.0f - 1.0f;
-        points.insert(points.end(), {Vector3(x, 0, -0.02f), Vector3(x + 0.02f, 0, 0.02f), Vector3(x - 0.02f, 0, 0.02f)});
+        points.insert(points.end(),
+                      {Vector3(x, 0, -0.02f), Vector3(x + 0.02f, 0, 0.02f), Vector3(x - 0.02f, 0, 0.02f)});
     }
     registerWorldMesh(meshOf(points));
     Vector3 contacts[MAX_WORLD_CONTACTS];
@@ -75,8 +78,8 @@ TEST_F(Collision, GatheringStopsAtThirtyTwoContactsInTriangleOrder) {
 
 TEST_F(Collision, MissingOrShortVertexArraysHaveNoTriangles) {
     Vector3 contacts[MAX_WORLD_CONTACTS];
-    EXPECT_EQ(gatherWorldContacts(Vector3(0, 0, 0), 1.0f, contacts), 0);  // nothing registered
-    RenderObject* mesh = meshOf({A, B, C, A, B, C, A, B});  // two triangles and a remnant
+    EXPECT_EQ(gatherWorldContacts(Vector3(0, 0, 0), 1.0f, contacts), 0); // nothing registered
+    RenderObject* mesh = meshOf({A, B, C, A, B, C, A, B});               // two triangles and a remnant
     EXPECT_EQ(worldTriangleCount(mesh), 2);
     ASSERT_EQ(registerWorldMesh(mesh), 0);
     EXPECT_EQ(gatherWorldContacts(Vector3(0.2f, 0.2f, 0.1f), 0.5f, contacts), 2);

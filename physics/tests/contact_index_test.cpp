@@ -42,7 +42,7 @@ int gatherBothWays(const RenderObject* mesh, const Vector3& p, float r) {
     return na;
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(ContactIndex, GrazingContactsAreFoundAtEveryBoundary) {
     // Two triangles away from the origin, where rounding matters. Centres at |h| = r over the face,
@@ -51,8 +51,12 @@ TEST_F(ContactIndex, GrazingContactsAreFoundAtEveryBoundary) {
     int touching = 0;
     for (const Vector3 o : {Vector3(1000.0f, -250.0f, 4000.0f), Vector3(3e5f, 1e5f, -7e5f)}) {
         SetUp();
-        const std::vector<Vector3> points = {o, o + Vector3(4, 0, 0), o + Vector3(0, 4, 0),
-                                             o + Vector3(10, 0, 0), o + Vector3(13, 1, 0.5f), o + Vector3(11, 3, -2)};
+        const std::vector<Vector3> points = {o,
+                                             o + Vector3(4, 0, 0),
+                                             o + Vector3(0, 4, 0),
+                                             o + Vector3(10, 0, 0),
+                                             o + Vector3(13, 1, 0.5f),
+                                             o + Vector3(11, 3, -2)};
         RenderObject* mesh = meshOf(points);
         ASSERT_EQ(registerWorldMesh(mesh), 0);
         ASSERT_TRUE(worldContactIndexMatches(mesh));
@@ -65,16 +69,18 @@ TEST_F(ContactIndex, GrazingContactsAreFoundAtEveryBoundary) {
             for (int k = 0; k < 3; ++k) {
                 const Vector3 e = v[(k + 1) % 3] - v[k];
                 const Vector3 along = e * (1.0f / std::sqrt(dot(e, e)));
-                const Vector3 out = cross(along, n);  // away from the triangle across edge k
-                const Vector3 centres[] = {mid + n * r, mid - n * r, v[k] + out * r, v[(k + 1) % 3] + out * r,
+                const Vector3 out = cross(along, n); // away from the triangle across edge k
+                const Vector3 centres[] = {mid + n * r,      mid - n * r,
+                                           v[k] + out * r,   v[(k + 1) % 3] + out * r,
                                            v[k] - along * r, v[k] + (out - along) * (r * 0.70710678f)};
                 for (float grow : {1.0f, 1.0000001f, 0.9999999f, 1.000001f, 1.05f}) {
-                    for (const Vector3& c : centres) touching += gatherBothWays(mesh, c, r * grow) > 0;
+                    for (const Vector3& c : centres)
+                        touching += gatherBothWays(mesh, c, r * grow) > 0;
                 }
             }
         }
     }
-    EXPECT_GT(touching, 150);  // most boundary cases do touch
+    EXPECT_GT(touching, 150); // most boundary cases do touch
 }
 
 TEST_F(ContactIndex, AgreesOnRandomMeshesWithSliversDegeneratesAndBadNumbers) {
@@ -85,16 +91,26 @@ TEST_F(ContactIndex, AgreesOnRandomMeshesWithSliversDegeneratesAndBadNumbers) {
         Vector3 b = a + Vector3(random.range(-3, 3), random.range(-3, 3), random.range(-3, 3));
         Vector3 c = a + Vector3(random.range(-3, 3), random.range(-3, 3), random.range(-3, 3));
         switch (t % 10) {
-        case 0: c = a + (b - a) * 0.37f + Vector3(0, 1e-5f, 0); break;                 // sliver
-        case 1: b = a; break;                                                            // degenerate
-        case 2: c = a + (b - a) * 2.0f; break;                                           // collinear
-        case 3: b = a + Vector3(random.range(-40, 40), 0, random.range(-40, 40)); break;  // large
-        case 4: c = a + Vector3(1e-4f, 0, 0); break;                                     // tiny edge
+        case 0:
+            c = a + (b - a) * 0.37f + Vector3(0, 1e-5f, 0);
+            break; // sliver
+        case 1:
+            b = a;
+            break; // degenerate
+        case 2:
+            c = a + (b - a) * 2.0f;
+            break; // collinear
+        case 3:
+            b = a + Vector3(random.range(-40, 40), 0, random.range(-40, 40));
+            break; // large
+        case 4:
+            c = a + Vector3(1e-4f, 0, 0);
+            break; // tiny edge
         }
         points.insert(points.end(), {a, b, c});
     }
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    points[3 * 100] = Vector3(nan, 0, 0);  // tested for every body: not finite, or out of range
+    points[3 * 100] = Vector3(nan, 0, 0); // tested for every body: not finite, or out of range
     points[3 * 200 + 1] = Vector3(0, 3e9f, 0);
     points[3 * 300 + 2] = Vector3(std::numeric_limits<float>::infinity(), 1, 1);
     RenderObject* mesh = meshOf(points);
@@ -106,7 +122,7 @@ TEST_F(ContactIndex, AgreesOnRandomMeshesWithSliversDegeneratesAndBadNumbers) {
         const Vector3 p(random.range(-62, 62), random.range(-22, 22), random.range(-62, 62));
         maxed += gatherBothWays(mesh, p, q % 7 == 0 ? random.range(5, 12) : random.range(0.1f, 3.0f)) == 32;
     }
-    EXPECT_GT(maxed, 10);  // the 32-contact limit was reached in some queries
+    EXPECT_GT(maxed, 10); // the 32-contact limit was reached in some queries
     // Queries the index leaves to the exhaustive search.
     gatherBothWays(mesh, Vector3(nan, 0, 0), 1.0f);
     gatherBothWays(mesh, Vector3(0, 0, 0), nan);
@@ -118,7 +134,7 @@ TEST_F(ContactIndex, AgreesOnRandomMeshesWithSliversDegeneratesAndBadNumbers) {
 TEST_F(ContactIndex, StaleOrMissingIndexFallsBackToTheExhaustiveSearch) {
     RenderObject* mesh = meshOf({Vector3(0, 0, 0), Vector3(4, 0, 0), Vector3(0, 0, 4)});
     Vector3 contacts[MAX_WORLD_CONTACTS];
-    EXPECT_EQ(gatherMeshContactsIndexed(mesh, Vector3(1, 0.5f, 1), 1.0f, contacts), 1);  // no index yet
+    EXPECT_EQ(gatherMeshContactsIndexed(mesh, Vector3(1, 0.5f, 1), 1.0f, contacts), 1); // no index yet
     ASSERT_EQ(registerWorldMesh(mesh), 0);
     // The vertex array replaced after registration: the index no longer matches and is not used.
     RenderObject* other = meshOf({Vector3(0, 10, 0), Vector3(4, 10, 0), Vector3(0, 10, 4)});
@@ -141,8 +157,8 @@ TEST_F(ContactIndex, PairSweepSumsTheSameForcesAsTheFullLoop) {
     for (int b = 0; b < MAX_BODIES; ++b) {
         ASSERT_EQ(createBody(nullptr, b % 5 == 0 ? 3.0f : 2.0f, 4.0f), b);
         Vector3 p(random.range(-20, 20), random.range(-20, 20), random.range(-20, 20));
-        if (b % 9 == 1) p = bodyPosition(b - 1);                       // coincident centres
-        if (b % 9 == 2) p = bodyPosition(b - 1) + Vector3(4, 0, 0);    // exactly touching (r 2 and 2)
+        if (b % 9 == 1) p = bodyPosition(b - 1);                    // coincident centres
+        if (b % 9 == 2) p = bodyPosition(b - 1) + Vector3(4, 0, 0); // exactly touching (r 2 and 2)
         if (b % 31 == 3) p = Vector3(std::numeric_limits<float>::quiet_NaN(), 0, 0);
         if (b % 37 == 4) p = Vector3(1e30f, 0, 0);
         translationMatrix(bodyRenderObject[b]->world, p.x, p.y, p.z);

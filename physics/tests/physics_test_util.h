@@ -11,7 +11,7 @@
 
 // Starts and ends every test with an empty render-object table, body store and world.
 class PhysicsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         resetRenderObjects();
         resetPhysics();
@@ -23,6 +23,7 @@ protected:
 inline RenderObject* meshOf(const std::vector<Vector3>& points) {
     RenderObject* o = appendRenderObject();
     initRenderObject(o, IDENTITY_MATRIX, nullptr, static_cast<int>(points.size()));
-    for (size_t i = 0; i < points.size(); ++i) o->vertices[i] = Vertex{points[i].x, points[i].y, points[i].z, 0, 1, 0, 0, 0};
+    for (size_t i = 0; i < points.size(); ++i)
+        o->vertices[i] = Vertex{points[i].x, points[i].y, points[i].z, 0, 1, 0, 0, 0};
     return o;
 }

@@ -7,15 +7,17 @@
 
 namespace {
 
-Vector3 position(const Vertex& v) { return Vector3(v.x, v.y, v.z); }
+Vector3 position(const Vertex& v) {
+    return Vector3(v.x, v.y, v.z);
+}
 
 class RenderObjects : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { resetRenderObjects(); }
     void TearDown() override { resetRenderObjects(); }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(RenderObjects, SphereOfFourSlicesAndThreeRingsIsAnOctahedron) {
     RenderObject* o = appendRenderObject();
@@ -36,7 +38,7 @@ TEST_F(RenderObjects, SphereOfFourSlicesAndThreeRingsIsAnOctahedron) {
             EXPECT_EQ(v[c].nx, v[c].x);
         }
         const Vector3 n = cross(position(v[1]) - position(v[0]), position(v[2]) - position(v[0]));
-        if (lengthSquared(n) < 1e-6f) continue;  // the pole triangles collapse
+        if (lengthSquared(n) < 1e-6f) continue; // the pole triangles collapse
         // One winding for all real faces: the face normal points away from the centre.
         ++faces;
         EXPECT_GT(dot(n, position(v[0]) + position(v[1]) + position(v[2])), 0.0f) << "triangle " << t;
@@ -56,7 +58,7 @@ TEST_F(RenderObjects, TransformScalesPositionsAndKeepsNormalsUnit) {
     for (int i = 0; i < o->vertexCount; ++i) {
         const Vertex& v = o->vertices[i];
         EXPECT_NEAR(v.nx * v.nx + v.ny * v.ny + v.nz * v.nz, 1.0f, 1e-6f) << i;
-        EXPECT_NEAR(v.nx, (v.x - 10.0f) / 2.5f, 1e-6f) << i;  // normals take no translation
+        EXPECT_NEAR(v.nx, (v.x - 10.0f) / 2.5f, 1e-6f) << i; // normals take no translation
     }
     // A normal the matrix maps to zero stays zero instead of becoming NaN.
     o->vertices[0].nx = 0.0f;
@@ -68,7 +70,8 @@ TEST_F(RenderObjects, TransformScalesPositionsAndKeepsNormalsUnit) {
 }
 
 TEST_F(RenderObjects, CapacityAndBadCountsAreRefused) {
-    for (int i = 0; i < MAX_RENDER_OBJECTS; ++i) ASSERT_EQ(appendRenderObject(), &renderObjects[i]);
+    for (int i = 0; i < MAX_RENDER_OBJECTS; ++i)
+        ASSERT_EQ(appendRenderObject(), &renderObjects[i]);
     testing::internal::CaptureStderr();
     EXPECT_EQ(appendRenderObject(), nullptr);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("MAX_RENDER_OBJECTS"), std::string::npos);
@@ -81,7 +84,7 @@ TEST_F(RenderObjects, CapacityAndBadCountsAreRefused) {
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(o.vertexCount, 0);
     EXPECT_EQ(o.vertices, nullptr);
-    buildSphereMesh(&o, IDENTITY_MATRIX, nullptr, 4, 1);  // one ring: no bands
+    buildSphereMesh(&o, IDENTITY_MATRIX, nullptr, 4, 1); // one ring: no bands
     EXPECT_EQ(o.vertexCount, 0);
     transformVertices(&o, IDENTITY_MATRIX);
     buildSphereMesh(&o, IDENTITY_MATRIX, nullptr, 8, 5);
