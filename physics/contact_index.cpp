@@ -25,6 +25,10 @@ Vector3 vertexPosition(const Vertex& v) {
     return Vector3(v.x, v.y, v.z);
 }
 
+float coordinate(const Vertex& v, int axis) {
+    return axis == 0 ? v.x : (axis == 1 ? v.y : v.z);
+}
+
 enum TriangleClass { NEVER_TOUCHES, INDEXED, ALWAYS_TESTED };
 
 // Sorts triangle t into one of three classes and, for an indexed one, finds the bounds of the region
@@ -59,14 +63,12 @@ TriangleClass classifyTriangle(const Vertex* tv, float lo[3], float hi[3], float
     }
     const float inf = std::numeric_limits<float>::infinity();
     for (int a = 0; a < 3; ++a) {
-        const float* c0 = &tv[0].x + a;
-        const float* c1 = &tv[1].x + a;
-        const float* c2 = &tv[2].x + a;
-        const double mn = std::min(*c0, std::min(*c1, *c2)) - slack;
-        const double mx = std::max(*c0, std::max(*c1, *c2)) + slack;
+        const float c0 = coordinate(tv[0], a), c1 = coordinate(tv[1], a), c2 = coordinate(tv[2], a);
+        const double mn = std::min(c0, std::min(c1, c2)) - slack;
+        const double mx = std::max(c0, std::max(c1, c2)) + slack;
         lo[a] = std::nextafter(static_cast<float>(mn), -inf);
         hi[a] = std::nextafter(static_cast<float>(mx), inf);
-        *extent = std::max(*extent, std::max(std::fabs(*c0), std::max(std::fabs(*c1), std::fabs(*c2))));
+        *extent = std::max(*extent, std::max(std::fabs(c0), std::max(std::fabs(c1), std::fabs(c2))));
     }
     return INDEXED;
 }

@@ -11,10 +11,8 @@
 ContactSearch contactSearch = SEARCH_ACCELERATED;
 
 namespace {
-int candidatePairs[MAX_BODY_PAIRS]; // the step's pair candidates, i * MAX_BODIES + j
-} // namespace
 
-namespace {
+int candidatePairs[MAX_BODY_PAIRS]; // the step's pair candidates, i * MAX_BODIES + j
 
 // Number of bodies the arrays can hold, whatever numBodies says.
 int bodyCount() {

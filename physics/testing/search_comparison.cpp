@@ -11,13 +11,13 @@
 
 namespace {
 
-// Every float the step reads or writes for one body.
-struct BodyState {
-    float world[16];
-    float velocity[3], angular[3], force[3], torque[3];
-};
+// Every float the step reads or writes for one body: the world matrix (0..15), then velocity,
+// angular velocity, force and torque, three each.
 constexpr int STATE_FLOATS = 28;
-static_assert(sizeof(BodyState) == STATE_FLOATS * sizeof(float), "BodyState is plain floats");
+constexpr int VELOCITY = 16, ANGULAR = 19, FORCE = 22, TORQUE = 25;
+struct BodyState {
+    float value[STATE_FLOATS];
+};
 const char* const FIELD_NAMES[STATE_FLOATS] = {
     "m00", "m01", "m02", "m03", "m10", "m11", "m12", "m13", "m20", "m21", "m22", "m23", "px", "py",
     "pz",  "m33", "vx",  "vy",  "vz",  "wx",  "wy",  "wz",  "fx",  "fy",  "fz",  "tx",  "ty", "tz"};
@@ -31,16 +31,20 @@ void copyVector(float* out, const Vector3& v) {
     out[2] = v.z;
 }
 
+Vector3 vectorAt(const BodyState& s, int first) {
+    return Vector3(s.value[first], s.value[first + 1], s.value[first + 2]);
+}
+
 void save(BodyState* states) {
     for (int i = 0; i < numBodies && i < MAX_BODIES; ++i) {
         BodyState& s = states[i];
         std::memset(&s, 0, sizeof s);
         if (bodyRenderObject[i] != nullptr)
-            std::memcpy(s.world, bodyRenderObject[i]->world.m, sizeof s.world);
-        copyVector(s.velocity, bodyVelocity[i]);
-        copyVector(s.angular, bodyAngularVelocity[i]);
-        copyVector(s.force, bodyForce[i]);
-        copyVector(s.torque, bodyTorque[i]);
+            std::memcpy(s.value, bodyRenderObject[i]->world.m, sizeof(Matrix4));
+        copyVector(s.value + VELOCITY, bodyVelocity[i]);
+        copyVector(s.value + ANGULAR, bodyAngularVelocity[i]);
+        copyVector(s.value + FORCE, bodyForce[i]);
+        copyVector(s.value + TORQUE, bodyTorque[i]);
     }
 }
 
@@ -48,11 +52,11 @@ void restore(const BodyState* states) {
     for (int i = 0; i < numBodies && i < MAX_BODIES; ++i) {
         const BodyState& s = states[i];
         if (bodyRenderObject[i] != nullptr)
-            std::memcpy(bodyRenderObject[i]->world.m, s.world, sizeof s.world);
-        bodyVelocity[i] = Vector3(s.velocity[0], s.velocity[1], s.velocity[2]);
-        bodyAngularVelocity[i] = Vector3(s.angular[0], s.angular[1], s.angular[2]);
-        bodyForce[i] = Vector3(s.force[0], s.force[1], s.force[2]);
-        bodyTorque[i] = Vector3(s.torque[0], s.torque[1], s.torque[2]);
+            std::memcpy(bodyRenderObject[i]->world.m, s.value, sizeof(Matrix4));
+        bodyVelocity[i] = vectorAt(s, VELOCITY);
+        bodyAngularVelocity[i] = vectorAt(s, ANGULAR);
+        bodyForce[i] = vectorAt(s, FORCE);
+        bodyTorque[i] = vectorAt(s, TORQUE);
     }
 }
 
@@ -71,8 +75,8 @@ bool searchesAgreeFromHere(int steps, std::string* difference) {
         stepSimulation(SIMULATION_DT);
         save(now);
         for (int i = 0; i < numBodies && i < MAX_BODIES; ++i) {
-            const float* a = &referenceState[i].world[0];
-            const float* b = &now[i].world[0];
+            const float* a = referenceState[i].value;
+            const float* b = now[i].value;
             for (int f = 0; f < STATE_FLOATS; ++f) {
                 if (std::memcmp(a + f, b + f, sizeof(float)) == 0) continue;
                 if (difference != nullptr) {
