@@ -7,9 +7,8 @@
 constexpr int MAX_WORLD_MESHES = 2;    // room in worldMeshes; only entry 0 is collided with
 constexpr int MAX_WORLD_CONTACTS = 32; // contact points gathered per body per step
 
-extern RenderObject*
-    worldMeshes[MAX_WORLD_MESHES]; // registered collision meshes; vertices are world coordinates
-extern int worldMeshCount;         // entries of worldMeshes in use
+extern RenderObject* worldMeshes[MAX_WORLD_MESHES]; // collision meshes; vertices in world coordinates
+extern int worldMeshCount;                          // entries of worldMeshes in use
 
 // Result of sphereTriangleContact: which feature of the triangle the contact point lies on.
 enum ContactFeature { CONTACT_NONE = 0, CONTACT_FACE = 1, CONTACT_EDGE = 2, CONTACT_VERTEX = 3 };
@@ -37,7 +36,8 @@ int gatherMeshContacts(const RenderObject* mesh, const Vector3& p, float r,
                        Vector3 contacts[MAX_WORLD_CONTACTS]);
 
 // Appends mesh to worldMeshes and returns its index, or -1 (message naming MAX_WORLD_MESHES on stderr)
-// when the list is full or mesh is null. Register the mesh after its vertices are final.
+// when the list is full or mesh is null. Entry 0 gets its contact index (contact_index.h) built here,
+// so register the mesh after its vertices are final.
 int registerWorldMesh(RenderObject* mesh);
 
 // Empties worldMeshes (the meshes themselves are not freed).
