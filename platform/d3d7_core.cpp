@@ -2,6 +2,8 @@
 // implementation.
 #include "platform/d3d7.h"
 
+#include <cstring>
+
 const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID IID_IDirectDraw7 = {0x15e65ec0, 0x3b9c, 0x11d2, {0xb9, 0x2f, 0x00, 0x60, 0x97, 0x97, 0xea, 0x5b}};
 const IID IID_IDirectDrawSurface7 = {
@@ -36,4 +38,29 @@ HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* directDraw, REFIID iid, IU
     }
     *directDraw = dd;
     return dd ? DD_OK : DDERR_GENERIC;
+}
+
+DDPIXELFORMAT platformZBufferFormat(DWORD zBits, DWORD stencilBits) {
+    DDPIXELFORMAT f;
+    std::memset(&f, 0, sizeof f);
+    f.dwSize = sizeof f;
+    f.dwFlags = DDPF_ZBUFFER | (stencilBits ? DDPF_STENCILBUFFER : 0);
+    f.dwZBufferBitDepth = zBits + stencilBits;
+    f.dwStencilBitDepth = stencilBits;
+    f.dwZBitMask = zBits >= 32 ? 0xFFFFFFFFu : ((1u << zBits) - 1) << stencilBits;
+    f.dwStencilBitMask = stencilBits ? (1u << stencilBits) - 1 : 0;
+    return f;
+}
+
+DDPIXELFORMAT platformRgbFormat(DWORD bits, DWORD redMask, DWORD greenMask, DWORD blueMask, DWORD alphaMask) {
+    DDPIXELFORMAT f;
+    std::memset(&f, 0, sizeof f);
+    f.dwSize = sizeof f;
+    f.dwFlags = DDPF_RGB | (alphaMask ? DDPF_ALPHAPIXELS : 0);
+    f.dwRGBBitCount = bits;
+    f.dwRBitMask = redMask;
+    f.dwGBitMask = greenMask;
+    f.dwBBitMask = blueMask;
+    f.dwRGBAlphaBitMask = alphaMask;
+    return f;
 }

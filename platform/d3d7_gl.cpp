@@ -104,31 +104,6 @@ D3DMATRIX multiply(const D3DMATRIX& a, const D3DMATRIX& b) {
     return r;
 }
 
-DDPIXELFORMAT zFormat(DWORD zBits, DWORD stencilBits) {
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = DDPF_ZBUFFER | (stencilBits ? DDPF_STENCILBUFFER : 0);
-    f.dwZBufferBitDepth = zBits + stencilBits;
-    f.dwStencilBitDepth = stencilBits;
-    f.dwZBitMask = zBits >= 32 ? 0xFFFFFFFFu : ((1u << zBits) - 1) << stencilBits;
-    f.dwStencilBitMask = stencilBits ? (1u << stencilBits) - 1 : 0;
-    return f;
-}
-
-DDPIXELFORMAT rgbFormat(DWORD bits, DWORD r, DWORD g, DWORD b, DWORD a) {
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = DDPF_RGB | (a ? DDPF_ALPHAPIXELS : 0);
-    f.dwRGBBitCount = bits;
-    f.dwRBitMask = r;
-    f.dwGBitMask = g;
-    f.dwBBitMask = b;
-    f.dwRGBAlphaBitMask = a;
-    return f;
-}
-
 // A texture format the device offers and how OpenGL takes its pixels.
 struct TextureFormat {
     DDPIXELFORMAT ddpf;
@@ -137,11 +112,11 @@ struct TextureFormat {
 
 const std::vector<TextureFormat>& textureFormats() {
     static const std::vector<TextureFormat> formats = {
-        {rgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000), GL_RGBA, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV},
-        {rgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000), GL_RGBA, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV},
-        {rgbFormat(16, 0xF800, 0x07E0, 0x001F, 0), GL_RGB, GL_RGB, GL_UNSIGNED_SHORT_5_6_5},
-        {rgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0), GL_RGB, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV},
-        {rgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000), GL_RGBA, GL_BGRA,
+        {platformRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000), GL_RGBA, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV},
+        {platformRgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000), GL_RGBA, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV},
+        {platformRgbFormat(16, 0xF800, 0x07E0, 0x001F, 0), GL_RGB, GL_RGB, GL_UNSIGNED_SHORT_5_6_5},
+        {platformRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0), GL_RGB, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV},
+        {platformRgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000), GL_RGBA, GL_BGRA,
          GL_UNSIGNED_INT_8_8_8_8_REV},
     };
     return formats;
@@ -158,7 +133,7 @@ const TextureFormat* findTextureFormat(const DDPIXELFORMAT& f) {
 
 // Z-buffer formats of the context: pure 24-bit, pure 16-bit, 24-bit with 8-bit stencil.
 const std::vector<DDPIXELFORMAT>& zBufferFormats() {
-    static const std::vector<DDPIXELFORMAT> formats = {zFormat(24, 0), zFormat(16, 0), zFormat(24, 8)};
+    static const std::vector<DDPIXELFORMAT> formats = {platformZBufferFormat(24, 0), platformZBufferFormat(16, 0), platformZBufferFormat(24, 8)};
     return formats;
 }
 
@@ -910,7 +885,7 @@ HRESULT GlDirectDraw::CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* ou
         GetClientRect(window, &client);
         made.dwWidth = DWORD(client.right);
         made.dwHeight = DWORD(client.bottom);
-        made.ddpfPixelFormat = rgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+        made.ddpfPixelFormat = platformRgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
     } else {
         if ((d->dwFlags & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT) || d->dwWidth == 0 ||
             d->dwHeight == 0 || d->dwWidth > 4096 || d->dwHeight > 4096)
@@ -938,7 +913,7 @@ HRESULT GlDirectDraw::CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* ou
         texFormat = hasFormat ? findTextureFormat(f) : nullptr;
         if (!texFormat) return DDERR_INVALIDPIXELFORMAT;
     }
-    if (role == Role::Target) made.ddpfPixelFormat = rgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
+    if (role == Role::Target) made.ddpfPixelFormat = platformRgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0);
     made.dwFlags |= DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
     if (!ensureContext() || !makeCurrent()) return DDERR_GENERIC;
 

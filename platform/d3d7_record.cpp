@@ -721,28 +721,11 @@ HRESULT recordFactory(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** ou
 // Public recorder API
 // ---------------------------------------------------------------------------------------------------------
 DDPIXELFORMAT recordZBufferFormat(DWORD zBits, DWORD stencilBits) {
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = DDPF_ZBUFFER | (stencilBits ? DDPF_STENCILBUFFER : 0);
-    f.dwZBufferBitDepth = zBits + stencilBits;
-    f.dwStencilBitDepth = stencilBits;
-    f.dwZBitMask = zBits >= 32 ? 0xFFFFFFFFu : ((1u << zBits) - 1) << stencilBits;
-    f.dwStencilBitMask = stencilBits ? (1u << stencilBits) - 1 : 0;
-    return f;
+    return platformZBufferFormat(zBits, stencilBits);
 }
 
 DDPIXELFORMAT recordRgbFormat(DWORD bits, DWORD redMask, DWORD greenMask, DWORD blueMask, DWORD alphaMask) {
-    DDPIXELFORMAT f;
-    std::memset(&f, 0, sizeof f);
-    f.dwSize = sizeof f;
-    f.dwFlags = DDPF_RGB | (alphaMask ? DDPF_ALPHAPIXELS : 0);
-    f.dwRGBBitCount = bits;
-    f.dwRBitMask = redMask;
-    f.dwGBitMask = greenMask;
-    f.dwBBitMask = blueMask;
-    f.dwRGBAlphaBitMask = alphaMask;
-    return f;
+    return platformRgbFormat(bits, redMask, greenMask, blueMask, alphaMask);
 }
 
 RecordConfig::RecordConfig() {
