@@ -585,7 +585,8 @@ struct IDirect3DDevice7 : IUnknown {
 // DDPF_ZBUFFER [| DDPF_STENCILBUFFER] with the z bits above the stencil bits, and DDPF_RGB
 // [| DDPF_ALPHAPIXELS] with the given channel masks.
 DDPIXELFORMAT platformZBufferFormat(DWORD zBits, DWORD stencilBits = 0);
-DDPIXELFORMAT platformRgbFormat(DWORD bits, DWORD redMask, DWORD greenMask, DWORD blueMask, DWORD alphaMask = 0);
+DDPIXELFORMAT platformRgbFormat(DWORD bits, DWORD redMask, DWORD greenMask, DWORD blueMask,
+                                DWORD alphaMask = 0);
 
 // Creates the DirectDraw object. `guid` null: the default display driver; `iid` must be IID_IDirectDraw7.
 HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* directDraw, REFIID iid, IUnknown* outer);

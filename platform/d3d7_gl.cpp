@@ -112,8 +112,10 @@ struct TextureFormat {
 
 const std::vector<TextureFormat>& textureFormats() {
     static const std::vector<TextureFormat> formats = {
-        {platformRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000), GL_RGBA, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV},
-        {platformRgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000), GL_RGBA, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV},
+        {platformRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0x8000), GL_RGBA, GL_BGRA,
+         GL_UNSIGNED_SHORT_1_5_5_5_REV},
+        {platformRgbFormat(16, 0x0F00, 0x00F0, 0x000F, 0xF000), GL_RGBA, GL_BGRA,
+         GL_UNSIGNED_SHORT_4_4_4_4_REV},
         {platformRgbFormat(16, 0xF800, 0x07E0, 0x001F, 0), GL_RGB, GL_RGB, GL_UNSIGNED_SHORT_5_6_5},
         {platformRgbFormat(16, 0x7C00, 0x03E0, 0x001F, 0), GL_RGB, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV},
         {platformRgbFormat(32, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000), GL_RGBA, GL_BGRA,
@@ -133,7 +135,8 @@ const TextureFormat* findTextureFormat(const DDPIXELFORMAT& f) {
 
 // Z-buffer formats of the context: pure 24-bit, pure 16-bit, 24-bit with 8-bit stencil.
 const std::vector<DDPIXELFORMAT>& zBufferFormats() {
-    static const std::vector<DDPIXELFORMAT> formats = {platformZBufferFormat(24, 0), platformZBufferFormat(16, 0), platformZBufferFormat(24, 8)};
+    static const std::vector<DDPIXELFORMAT> formats = {
+        platformZBufferFormat(24, 0), platformZBufferFormat(16, 0), platformZBufferFormat(24, 8)};
     return formats;
 }
 

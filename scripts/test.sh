@@ -22,6 +22,14 @@ run_suite() {
   (cd "build/$preset" && ctest --output-on-failure -j "$JOBS" --timeout 600)
 }
 
+echo "== style =="
+# One whitespace convention everywhere (.clang-format).
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1 &&
+   ! git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror; then
+  echo "test.sh: files above are not in the project's clang-format style (run clang-format -i on them)"
+  exit 1
+fi
+
 run_suite release
 # Mesa's drivers keep allocations until process exit; leaks there are not ours.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
