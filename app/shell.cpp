@@ -120,8 +120,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
-    (void)commandLine;
+HWND createMainWindow(HINSTANCE instance, HINSTANCE previous, int showCommand) {
     VokRegisterSceneClasses();
     sceneSetupFunction = setupScene;
 
@@ -143,14 +142,20 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showC
     // WM_CREATE runs the whole set-up before CreateWindowExA returns.
     HWND window = CreateWindowExA(WS_EX_APPWINDOW, WINDOW_CLASS_NAME, WINDOW_TITLE, WS_OVERLAPPEDWINDOW, 0, 0,
                                   640, 480, nullptr, nullptr, instance, nullptr);
-    if (startupFailed) return 1; // the reason is already on stderr; the window was destroyed
+    if (startupFailed) return nullptr; // the reason is already on stderr; the window was destroyed
     if (window == nullptr) {
         std::fprintf(stderr, "cave-demo: set-up failed: the main window could not be created\n");
         startupFailed = true;
-        return 1;
+        return nullptr;
     }
     ShowWindow(window, showCommand);
     UpdateWindow(window);
+    return window;
+}
+
+int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
+    (void)commandLine;
+    if (createMainWindow(instance, previous, showCommand) == nullptr) return 1;
     if (beforeMessageLoopHook != nullptr) beforeMessageLoopHook();
 
     for (;;) {

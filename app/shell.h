@@ -16,9 +16,13 @@ extern void (*beforeMessageLoopHook)(); // after the set-up, showing and paintin
 extern void (*framePresentedHook)();    // at the end of renderFrame, after the frame has been presented
 
 // Registers the class "hello" (when `previous` is null), registers the scene classes, installs the scene
-// set-up, creates the window "Test" (its WM_CREATE runs the whole set-up), shows it and runs the message
-// loop until WM_QUIT. Returns the quit message's wParam, or 1 when the set-up failed (startupFailed) or
-// the window could not be created.
+// set-up, creates the window "Test" (its WM_CREATE runs the whole set-up) and shows it. Returns the
+// window, or null when the set-up failed (startupFailed, the reason on stderr) or the window could not
+// be created.
+HWND createMainWindow(HINSTANCE instance, HINSTANCE previous, int showCommand);
+
+// createMainWindow, then the message loop until WM_QUIT. Returns the quit message's wParam, or 1 when
+// the set-up failed (startupFailed) or the window could not be created.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
 
 // The main window's procedure: set-up on WM_CREATE, tear-down on WM_DESTROY, activation, Esc, painting
