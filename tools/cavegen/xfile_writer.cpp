@@ -1,6 +1,7 @@
 // xfile_writer.cpp -- formats the cave mesh in the DirectX .x text format
 #include "tools/cavegen/xfile_writer.h"
 
+#include <array>
 #include <cstdio>
 
 namespace cavegen {
@@ -37,12 +38,29 @@ void appendFaces(std::string& out, const CaveMesh& mesh, const char* indent) {
     }
 }
 
+// "n;" then one line per vertex with the chosen field's components "a;b;c" closed by ";," or, after the
+// last, ";;".
+template <std::size_t N>
+void appendVertexList(std::string& out, const CaveMesh& mesh, std::array<double, N> MeshVertex::*field,
+                      const char* indent) {
+    const std::size_t count = mesh.vertices.size();
+    appendInt(out, static_cast<long>(count));
+    out += ";\n";
+    for (std::size_t v = 0; v < count; ++v) {
+        const std::array<double, N>& values = mesh.vertices[v].*field;
+        out += indent;
+        for (std::size_t k = 0; k < N; ++k) {
+            if (k > 0) out += ';';
+            appendNumber(out, values[k]);
+        }
+        out += v + 1 < count ? ";,\n" : ";;\n";
+    }
+}
+
 } // namespace
 
 std::string writeCaveX(const CaveMesh& mesh) {
     std::string out;
-    const std::size_t vertexCount = mesh.vertices.size();
-    const char* vertexEnd[2] = {";,\n", ";;\n"};
 
     out += "xof 0303txt 0032\n\n";
     out += "Frame Cave {\n";
@@ -54,49 +72,18 @@ std::string writeCaveX(const CaveMesh& mesh) {
     out += "  }\n\n";
 
     out += "  Mesh CaveMesh {\n    ";
-    appendInt(out, static_cast<long>(vertexCount));
-    out += ";\n";
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        const auto& p = mesh.vertices[v].pos;
-        out += "    ";
-        appendNumber(out, p[0]);
-        out += ';';
-        appendNumber(out, p[1]);
-        out += ';';
-        appendNumber(out, p[2]);
-        out += vertexEnd[v + 1 == vertexCount];
-    }
+    appendVertexList(out, mesh, &MeshVertex::pos, "    ");
     out += "    ";
     appendFaces(out, mesh, "    ");
 
     out += "\n    MeshNormals {\n      ";
-    appendInt(out, static_cast<long>(vertexCount));
-    out += ";\n";
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        const auto& n = mesh.vertices[v].normal;
-        out += "      ";
-        appendNumber(out, n[0]);
-        out += ';';
-        appendNumber(out, n[1]);
-        out += ';';
-        appendNumber(out, n[2]);
-        out += vertexEnd[v + 1 == vertexCount];
-    }
+    appendVertexList(out, mesh, &MeshVertex::normal, "      ");
     out += "      ";
     appendFaces(out, mesh, "      ");
     out += "    }\n";
 
     out += "\n    MeshTextureCoords {\n      ";
-    appendInt(out, static_cast<long>(vertexCount));
-    out += ";\n";
-    for (std::size_t v = 0; v < vertexCount; ++v) {
-        const auto& uv = mesh.vertices[v].uv;
-        out += "      ";
-        appendNumber(out, uv[0]);
-        out += ';';
-        appendNumber(out, uv[1]);
-        out += vertexEnd[v + 1 == vertexCount];
-    }
+    appendVertexList(out, mesh, &MeshVertex::uv, "      ");
     out += "    }\n";
 
     // One material for every face.
