@@ -92,7 +92,9 @@ void applyWorldContacts(int i, float dt, const Vector3* contacts, int count) {
         const Vector3 slip = -vt - cross(w, arm);
         const float slipSpeed = std::sqrt(dot(slip, slip));
 
-        if (!(FRICTION_COEFFICIENT * lambda * dt < slipSpeed)) {
+        // Static when |W| <= 1.6 lambda dt; a NaN slip or limit fails that test and counts as sliding,
+        // where a NaN |W| then adds nothing.
+        if (slipSpeed <= FRICTION_COEFFICIENT * lambda * dt) {
             // Static: cancel the slip within this step, force and torque alike.
             bodyForce[i] += (slip / dt) / divisor;
             bodyTorque[i] -= ((cross(slip, -n) * inertia) / r / dt) / divisor;

@@ -136,4 +136,16 @@ TEST_F(Simulation, ContactForcesFrictionAndTheirSharing) {
     stepSimulation(DT);
     EXPECT_NEAR(bodyForce[c].y + 72.0f, 7.68f, 0.01f);
     EXPECT_NEAR(bodyForce[c].x - 5.0f, 12.29f / 2.0f, 0.01f);
+
+    // A NaN slip counts as sliding, which adds nothing for it: a huge sphere over a tilted plane (normal
+    // (0, 0.6, 0.8)) whose spin term w x a overflows to inf - inf keeps a finite force.
+    SetUp();
+    const Vector3 across(1, 0, 0), up(0, 0.8f, -0.6f), normal(0, 0.6f, 0.8f);
+    registerWorldMesh(meshOf({(-across - up) * 4e9f, (across - up) * 4e9f, up * 4e9f}));
+    const int d = bodyAt(normal * 1e19f, 1e20f, 4.0f);
+    bodyAngularVelocity[d] = Vector3(0, 1e19f, 1e19f);
+    stepSimulation(DT);
+    EXPECT_TRUE(std::isfinite(bodyForce[d].x) && std::isfinite(bodyForce[d].y) &&
+                std::isfinite(bodyForce[d].z));
+    EXPECT_GT(dot(bodyForce[d], normal), 1e23f); // the normal force itself is applied
 }
