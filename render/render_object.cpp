@@ -84,9 +84,13 @@ Vertex spherePoint(float u, float v) {
 void buildSphereMesh(RenderObject* object, Matrix4 world, IDirectDrawSurface7** texture, int slices,
                      int rings) {
     if (object == nullptr) return;
-    // 6 vertices per slice and band; slices < 1 or rings < 2 give an empty mesh.
+    // 6 vertices per slice and band; slices < 1 or rings < 2 give an empty mesh. Each factor is capped
+    // first, so that the product cannot overflow.
     long long count = 0;
-    if (slices >= 1 && rings >= 2) count = 6LL * slices * (rings - 1);
+    if (slices >= 1 && rings >= 2) {
+        const long long limit = MAX_OBJECT_VERTICES + 1LL;
+        count = 6LL * (slices < limit ? slices : limit) * (rings - 1 < limit ? rings - 1 : limit);
+    }
     if (count > MAX_OBJECT_VERTICES) {
         std::fprintf(stderr, "buildSphereMesh: %d slices and %d rings exceed MAX_OBJECT_VERTICES (%d)\n",
                      slices, rings, MAX_OBJECT_VERTICES);

@@ -1,6 +1,7 @@
 // render_object_test.cpp -- the render-object table, the sphere mesh and the in-place vertex transform
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 
 #include "render/render_object.h"
@@ -87,6 +88,10 @@ TEST_F(RenderObjects, CapacityAndBadCountsAreRefused) {
     buildSphereMesh(&o, IDENTITY_MATRIX, nullptr, 4, 1); // one ring: no bands
     EXPECT_EQ(o.vertexCount, 0);
     transformVertices(&o, IDENTITY_MATRIX);
+    testing::internal::CaptureStderr();
+    buildSphereMesh(&o, IDENTITY_MATRIX, nullptr, INT_MAX, INT_MAX); // a count beyond any integer
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("MAX_OBJECT_VERTICES"), std::string::npos);
+    EXPECT_EQ(o.vertexCount, 0);
     buildSphereMesh(&o, IDENTITY_MATRIX, nullptr, 8, 5);
     EXPECT_EQ(o.vertexCount, 6 * 8 * 4);
     freeRenderObject(&o);
