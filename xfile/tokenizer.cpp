@@ -41,6 +41,20 @@ bool IsIdentifierByte(unsigned char c) {
     return IsLetter(c) || IsDigit(c) || c == '_' || c >= 128;
 }
 
+// Where the tokens of a loaded buffer end: at the first NUL byte (or the end of the
+// loaded bytes), less the whitespace just before it, which holds no token. A token
+// scan that starts at or after this offset finds the end of input without scanning
+// those blanks again, so asking for a token at the end of input costs the same
+// however long a run of blanks the file ends with.
+int32_t FindInputEnd(const char* buffer, int32_t size) {
+    const void* nul = std::memchr(buffer, 0, static_cast<size_t>(size));
+    int32_t end = nul ? static_cast<int32_t>(static_cast<const char*>(nul) - buffer) : size;
+    while (end > 0 && IsWhitespace(static_cast<unsigned char>(buffer[end - 1]))) {
+        end--;
+    }
+    return end;
+}
+
 TVokToken MakeToken(const char* start, int32_t length) {
     TVokToken token(new char[static_cast<size_t>(length) + 1]);
     if (length > 0) {
@@ -80,8 +94,7 @@ bool TVokMemoryStream::LoadFile(const char* fileName) {
     position = 0;
     file.Read(buffer, size);
     file.Close();
-    const void* nul = std::memchr(buffer, 0, static_cast<size_t>(size));
-    inputEnd = nul ? static_cast<int32_t>(static_cast<const char*>(nul) - buffer) : size;
+    inputEnd = FindInputEnd(buffer, size);
     return true;
 }
 
@@ -98,8 +111,7 @@ bool TVokMemoryStream::LoadBytes(const void* bytes, int32_t count) {
     buffer = loaded;
     size = count;
     position = 0;
-    const void* nul = std::memchr(buffer, 0, static_cast<size_t>(size));
-    inputEnd = nul ? static_cast<int32_t>(static_cast<const char*>(nul) - buffer) : size;
+    inputEnd = FindInputEnd(buffer, size);
     return true;
 }
 
@@ -136,8 +148,7 @@ int32_t TVokMemoryStream::Write(const void* source, uint32_t count) {
     std::memcpy(buffer + position, source, static_cast<size_t>(count));
     position += static_cast<int32_t>(count);
     // A written NUL byte ends the input for the tokenizer as a loaded one does.
-    const void* nul = std::memchr(buffer, 0, static_cast<size_t>(size));
-    inputEnd = nul ? static_cast<int32_t>(static_cast<const char*>(nul) - buffer) : size;
+    inputEnd = FindInputEnd(buffer, size);
     return 1;
 }
 
@@ -156,10 +167,10 @@ TVokToken TVokTokenizer::NextToken() {
     // Every scan stops at the terminator kept after the loaded bytes.
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer);
     int32_t p = position;
-    while (p < size && IsWhitespace(bytes[p])) {
+    while (p < inputEnd && IsWhitespace(bytes[p])) {
         p++;
     }
-    if (p >= size || bytes[p] == 0) {
+    if (p >= inputEnd) {
         return MakeToken("", 0); // end of input; position stays where it was
     }
     int32_t start = p;
@@ -190,8 +201,8 @@ TVokToken TVokTokenizer::NextIdentifierToken() {
         while (p < size && bytes[p] == '\t') {
             p++;
         }
-        if (p >= size || bytes[p] == 0) {
-            return MakeToken("", 0);
+        if (p >= inputEnd) {
+            return MakeToken("", 0); // only blanks, if anything, before the end of input
         }
         unsigned char c = bytes[p];
         int32_t start = p;

@@ -35,14 +35,15 @@ class TVokMemoryStream : public TVokStream {
     int32_t Size() override;
 
     // Bytes left before the end of input (the first NUL byte or the end of the loaded
-    // bytes). Readers use it to limit counts taken from the file to what the input can hold.
+    // bytes, less the blanks before it). Readers use it to limit counts taken from the
+    // file to what the input can hold.
     int32_t Remaining() const;
 
   protected:
     char* buffer;     // owned; size + 1 bytes (the last one NUL), null while nothing is loaded
     int32_t position; // byte offset where the next read or token starts
     int32_t size;     // number of loaded bytes
-    int32_t inputEnd; // offset of the first NUL byte, or size: where the input ends for tokens
+    int32_t inputEnd; // where the tokens end: the first NUL byte, or size, less the blanks before it
 };
 
 // Memory stream that cuts its bytes into tokens.

@@ -59,6 +59,10 @@ TEST_F(XfileTest, CorruptedCountsAndIndicesAreHeldToTheData) {
     EXPECT_TRUE(Geometry(negative)->vertexCount == 0 && Geometry(negative)->faces[0].indexCount == 0);
     ReadChecked("Mesh M { 2000000000; 1;2;3;; 2000000000; 2000000000; 0,0;; "
                 "MeshTextureCoords { 2147483647; 1; 2; } MeshNormals { 2147483647; 1;0;0;; } }");
+    // Blanks at the end hold no token: a huge count before them is held to nothing,
+    // and the tokens asked for at the end of input do not scan the blanks again.
+    Root blanks = ReadChecked("Mesh M { 2147483647;" + std::string(1 << 20, ' '));
+    EXPECT_TRUE(Geometry(blanks)->vertexCapacity == 0 && Geometry(blanks)->faceCapacity == 0);
     // Texture coordinates beyond the vertices are read and dropped.
     Root coords = ReadChecked("Frame F { Mesh M { 2; 0;0;0;, 1;1;1;; 0;; MeshTextureCoords { 5; 1;2;, 3;4;, "
                               "5;6;, 7;8;, 9;10;; } } Mesh After { 1; 5;5;5;; 0;; } }");
