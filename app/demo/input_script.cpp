@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -35,6 +36,26 @@ std::vector<std::string> splitFields(const std::string& line) {
     return fields;
 }
 
+// A field as an error message shows it: in double quotes, bytes outside printable ASCII as \xNN, and at
+// most 24 bytes, so that a hostile line (NUL bytes, megabytes without a space) gives a short, readable
+// message.
+std::string quoted(const std::string& field) {
+    const size_t SHOWN = 24;
+    std::string out = "\"";
+    for (size_t i = 0; i < field.size() && i < SHOWN; ++i) {
+        unsigned char c = static_cast<unsigned char>(field[i]);
+        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    out += field.size() > SHOWN ? "...\"" : "\"";
+    return out;
+}
+
 // A whole-field decimal integer that fits an int; an optional leading '-' only when `allowSign`.
 bool parseInt(const std::string& text, bool allowSign, int& value) {
     size_t start = (allowSign && !text.empty() && text[0] == '-') ? 1 : 0;
@@ -52,7 +73,7 @@ bool parseInt(const std::string& text, bool allowSign, int& value) {
 // Parses one non-blank, non-comment line; on failure sets `reason`.
 bool parseLine(const std::vector<std::string>& f, ScriptEvent& ev, std::string& reason) {
     if (!parseInt(f[0], false, ev.frame) || ev.frame < 1) {
-        reason = "frame number expected (1 or more), got \"" + f[0] + "\"";
+        reason = "frame number expected (1 to 2147483647), got " + quoted(f[0]);
         return false;
     }
     if (f.size() < 2) {
@@ -72,7 +93,7 @@ bool parseLine(const std::vector<std::string>& f, ScriptEvent& ev, std::string& 
                 return true;
             }
         }
-        reason = "unknown key \"" + f[2] + "\" (up, down, left, right, space, shift, escape)";
+        reason = "unknown key " + quoted(f[2]) + " (up, down, left, right, space, shift, escape)";
         return false;
     }
     if (name == "mousedown" || name == "mousemove" || name == "mouseup") {
@@ -85,7 +106,7 @@ bool parseLine(const std::vector<std::string>& f, ScriptEvent& ev, std::string& 
         }
         return true;
     }
-    reason = "unknown event \"" + name + "\" (keydown, keyup, mousedown, mousemove, mouseup)";
+    reason = "unknown event " + quoted(name) + " (keydown, keyup, mousedown, mousemove, mouseup)";
     return false;
 }
 
@@ -123,13 +144,22 @@ bool loadInputScript(const std::string& path, std::vector<ScriptEvent>& events, 
         error = path + ": cannot open the script";
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
+    std::string text;
+    char chunk[65536];
+    while (file) {
+        file.read(chunk, sizeof chunk);
+        text.append(chunk, static_cast<size_t>(file.gcount()));
+        if (text.size() > MAX_SCRIPT_BYTES) {
+            error =
+                path + ": larger than " + std::to_string(MAX_SCRIPT_BYTES) + " bytes, not an input script";
+            return false;
+        }
+    }
     if (file.bad()) {
         error = path + ": cannot read the script";
         return false;
     }
-    return parseInputScript(text.str(), path, events, error);
+    return parseInputScript(text, path, events, error);
 }
 
 int ScriptPlayer::postThrough(int frame) {

@@ -2,6 +2,7 @@
 // window
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,12 @@ struct ScriptEvent {
 bool parseInputScript(const std::string& text, const std::string& sourceName,
                       std::vector<ScriptEvent>& events, std::string& error);
 
-// Reads the file and parses it as above; an unreadable file is an error naming it.
+// Largest script file read (16 MiB, some hundred thousand events): a larger file, or one that never ends
+// such as a device, is an error instead of filling the memory.
+constexpr size_t MAX_SCRIPT_BYTES = size_t(16) << 20;
+
+// Reads the file and parses it as above; an unreadable file, or one larger than MAX_SCRIPT_BYTES, is an
+// error naming it.
 bool loadInputScript(const std::string& path, std::vector<ScriptEvent>& events, std::string& error);
 
 // Delivers a parsed script frame by frame, in file order.

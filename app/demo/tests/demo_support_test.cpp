@@ -196,6 +196,19 @@ TEST(InputScript, ParsesEventsInFileOrderAndNamesTheBadLine) {
     std::vector<ScriptEvent> none;
     EXPECT_FALSE(loadInputScript("/nonexistent/dir/script.txt", none, err));
     EXPECT_NE(err.find("/nonexistent/dir/script.txt"), std::string::npos);
+
+    // Hostile files: a NUL byte or a field of megabytes gives a short message that names the line and
+    // shows the field escaped; a file that never ends is refused once past the limit, not read into memory.
+    std::vector<ScriptEvent> hostile;
+    EXPECT_FALSE(parseInputScript(std::string("1 keydown up\0\n", 15), "nul.txt", hostile, err));
+    EXPECT_EQ(err, "nul.txt:1: unknown key \"up\\x00\" (up, down, left, right, space, shift, escape)");
+    EXPECT_FALSE(parseInputScript("1 keydown " + std::string(1 << 22, 'x') + "\n", "long.txt", hostile, err));
+    EXPECT_EQ(err.rfind("long.txt:1: unknown key \"xxxxxxxxxxxxxxxxxxxxxxxx...\" (", 0), 0u)
+        << err.substr(0, 80);
+    EXPECT_LT(err.size(), 200u);
+    EXPECT_FALSE(loadInputScript("/dev/zero", hostile, err));
+    EXPECT_EQ(err,
+              "/dev/zero: larger than " + std::to_string(MAX_SCRIPT_BYTES) + " bytes, not an input script");
 }
 
 TEST(BodyTrace, WritesHeaderThenOneRowPerBodyPerFrameWithRoundTrippingFloats) {
