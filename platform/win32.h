@@ -323,6 +323,11 @@ DWORD GetTickCount(void);
 
 // user32 / gdi32: bitmaps and device contexts.
 // LoadImageA (win32_sdl.cpp) reads a Windows bitmap file; it needs the SDL backend library but no window.
+// It returns null for a file that is missing, unreadable, not a bitmap or cut short, and for one whose
+// header claims more than PLATFORM_MAX_BITMAP_SIDE pixels a side or PLATFORM_MAX_BITMAP_PIXELS in all
+// (checked before any pixel memory is allocated, so a small hostile file cannot claim gigabytes).
+#define PLATFORM_MAX_BITMAP_SIDE 16384
+#define PLATFORM_MAX_BITMAP_PIXELS (1 << 24) // 64 MiB at 32 bits per pixel
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
 int GetObjectA(HANDLE object, int size, LPVOID buffer); // BITMAP of a bitmap: width, height, 32 bpp
 HDC CreateCompatibleDC(HDC dc);

@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "platform/tests/gl_support.h"
 
@@ -433,6 +436,51 @@ TEST_F(GlDevice, BitmapFileOfOddSizeBecomesA16BitTexture) {
     tex->Release();
 
     EXPECT_EQ(LoadImageA(nullptr, "no-such-file.bmp", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
+
+    // Odd files fail cleanly, and a header that claims a huge bitmap is refused before pixel memory is
+    // allocated for it: 54 bytes claiming 12000 x 12000 must not cost the 432 MB that decoding would.
+    auto bitmapFile = [&](uint32_t infoSize, int32_t w, int32_t h, size_t pixelBytes) {
+        f = {'B', 'M'};
+        le32(uint32_t(14 + infoSize + pixelBytes));
+        le32(0);
+        le32(14 + infoSize);
+        le32(infoSize);
+        if (infoSize == 12) {
+            le16(uint32_t(w));
+            le16(uint32_t(h));
+            le16(1);
+            le16(24);
+        } else {
+            for (uint32_t v : {uint32_t(w), uint32_t(h), 1u | 24u << 16, 0u, 0u, 2835u, 2835u, 0u, 0u})
+                le32(v);
+        }
+        f.resize(f.size() + pixelBytes, 0x80);
+        return f;
+    };
+    const std::vector<std::pair<const char*, std::vector<uint8_t>>> odd = {
+        {"text", {'h', 'e', 'l', 'l', 'o', '\n'}},
+        {"empty", {}},
+        {"cut short", bitmapFile(40, 3, 2, 10)},
+        {"negative width", bitmapFile(40, -3, 2, 24)},
+        {"wider than the limit",
+         bitmapFile(40, PLATFORM_MAX_BITMAP_SIDE + 1, 1, (PLATFORM_MAX_BITMAP_SIDE + 2) * 3)},
+        {"12000 x 12000, no pixels", bitmapFile(40, 12000, -12000, 0)},
+        {"12000 x 12000 core header, no pixels", bitmapFile(12, 12000, 12000, 0)},
+    };
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    long peakBefore = usage.ru_maxrss; // kilobytes
+    for (const auto& file : odd) {
+        out = std::fopen(path, "wb");
+        ASSERT_NE(out, nullptr);
+        std::fwrite(file.second.data(), 1, file.second.size(), out);
+        std::fclose(out);
+        EXPECT_EQ(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr) << file.first;
+        std::remove(path);
+    }
+    EXPECT_EQ(LoadImageA(nullptr, ".", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr); // a directory
+    getrusage(RUSAGE_SELF, &usage);
+    EXPECT_LT(usage.ru_maxrss - peakBefore, 256 * 1024) << "kilobytes of peak memory taken by the odd files";
 }
 
 TEST_F(GlDevice, DevicesFormatsAndResults) {
