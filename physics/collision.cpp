@@ -13,17 +13,19 @@ int sphereTriangleContact(const Vector3& p, float r, const Vector3& v0, const Ve
                           Vector3* contact) {
     const Vector3 v[3] = {v0, v1, v2};
 
-    // Plane: N = (V1 - V0) x (V2 - V0); n = N / |N|. A (near) zero N is a degenerate triangle.
+    // Plane: N = (V1 - V0) x (V2 - V0); n = N / |N|. A (near) zero N is a degenerate triangle, and so
+    // is one whose N is not a number (a vertex not finite): it must not touch every sphere.
     const Vector3 a = v2 - v0;
     const Vector3 b = v1 - v0;
     const Vector3 normal = cross(b, a);
     const float nn = dot(normal, normal);
-    if (nn <= CONTACT_EPSILON) return CONTACT_NONE;
+    if (!(nn > CONTACT_EPSILON)) return CONTACT_NONE;
     const Vector3 n = normal * (1.0f / std::sqrt(nn));
 
-    // Signed distance of the centre from the plane, h = n.P - n.V0; the plane is two-sided.
+    // Signed distance of the centre from the plane, h = n.P - n.V0; the plane is two-sided. A NaN h
+    // (an infinite normal or vertex, or a centre not finite) is no contact either.
     const float h = dot(n, p) - dot(n, v0);
-    if (std::fabs(h) > r) return CONTACT_NONE;
+    if (!(std::fabs(h) <= r)) return CONTACT_NONE;
 
     // Edges: G = E x n points out of the triangle across edge k; G.(P - Vk) >= 0 puts the centre's
     // projection outside or on that edge. All three edges are measured, even once outside.

@@ -20,6 +20,7 @@ constexpr float CONTACT_EPSILON = 1e-7f;
 // code and, when it is not CONTACT_NONE, writes the contact point: the foot of the perpendicular when
 // the centre's projection is inside, else the closest point of the first edge (in order v0v1, v1v2,
 // v2v0) within r whose span holds the projection, else the first vertex within r. Boundaries count.
+// Degenerate triangles, and triangles or centres whose arithmetic gives NaN, never touch.
 int sphereTriangleContact(const Vector3& p, float r, const Vector3& v0, const Vector3& v1, const Vector3& v2,
                           Vector3* contact);
 

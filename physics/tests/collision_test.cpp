@@ -1,4 +1,6 @@
 // collision_test.cpp -- sphere-triangle contact features, boundaries and contact gathering
+#include <limits>
+
 #include "physics/tests/physics_test_util.h"
 
 namespace {
@@ -36,6 +38,10 @@ TEST(SphereTriangle, FaceEdgeAndVertexFeatures) {
     EXPECT_EQ(sphereTriangleContact(Vector3(2.0f, 2.0f, 0.0f), 0.5f, A, B, C, &c), CONTACT_NONE);
     EXPECT_EQ(sphereTriangleContact(Vector3(0, 0, 0.1f), 5.0f, A, B, B, &c), CONTACT_NONE);
     EXPECT_EQ(sphereTriangleContact(Vector3(0, 0, 0.1f), 5.0f, A, B, Vector3(2, 0, 0), &c), CONTACT_NONE);
+    // Nor do triangles with a vertex that is not finite (they would otherwise touch every sphere).
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(sphereTriangleContact(Vector3(0, 0, 0.1f), 5.0f, A, B, Vector3(0, nan, 0), &c), CONTACT_NONE);
+    EXPECT_EQ(sphereTriangleContact(Vector3(500, 9, 70), 0.5f, A, Vector3(inf, 0, 0), C, &c), CONTACT_NONE);
     expectPoint(c, 7, 8, 9);
 }
 
