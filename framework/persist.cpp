@@ -142,6 +142,39 @@ bool ReadSectionHeader(TVokStream* stream, TVokSection* section) {
     return true;
 }
 
+namespace {
+
+// The stream as a section reader sees it: the same positions, but ending where the
+// section ends. A reader then stays inside its own payload, and the counts it limits
+// to what the stream still holds are limited to the payload, whatever the stored
+// counts say: a run of small sections cannot make every reader go over the rest of
+// the stream again.
+class TVokSectionView : public TVokStream {
+  public:
+    TVokSectionView(TVokStream* whole, int32_t end) : whole(whole), end(end) {}
+
+    int32_t Seek(int32_t position) override { return position > end ? -1 : whole->Seek(position); }
+    int32_t Tell() override { return whole->Tell(); }
+    int32_t Read(void* buffer, uint32_t count) override {
+        return Fits(count) ? whole->Read(buffer, count) : 0;
+    }
+    int32_t Write(const void* buffer, uint32_t count) override {
+        return Fits(count) ? whole->Write(buffer, count) : 0;
+    }
+    int32_t Size() override { return end; }
+
+  private:
+    bool Fits(uint32_t count) {
+        int32_t position = whole->Tell();
+        return position >= 0 && position <= end && count <= static_cast<uint32_t>(end - position);
+    }
+
+    TVokStream* whole;
+    int32_t end;
+};
+
+} // namespace
+
 bool ReadSections(TVokLSObj* object, TVokStream* stream) {
     TVokSection section;
     InitSection(&section);
@@ -156,7 +189,10 @@ bool ReadSections(TVokLSObj* object, TVokStream* stream) {
         // stream: the position then only moves forwards and the loop ends.
         int32_t payload = stream->Tell();
         if (payload < 0 || section.end < payload || section.end > stream->Size()) break;
-        if (TVokSectionReaderEntry* entry = FindSectionReader(section.name)) entry->reader(stream, object);
+        if (TVokSectionReaderEntry* entry = FindSectionReader(section.name)) {
+            TVokSectionView payloadOnly(stream, section.end);
+            entry->reader(&payloadOnly, object);
+        }
         if (stream->Seek(section.end) != 0) break;
     }
     FreeSection(&section);

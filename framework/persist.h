@@ -67,9 +67,10 @@ void EndSection(TVokStream* stream, TVokSection* section);
 bool ReadSectionHeader(TVokStream* stream, TVokSection* section);
 
 // Reads an object's tagged sections up to and including "TEND", calling the
-// registered reader of each known section and moving to each section's end
-// afterwards. False (stream position unspecified) when a header is cut short or a
-// section's end lies before its payload or past the end of the stream.
+// registered reader of each known section (on a stream that ends where the section
+// ends) and moving to each section's end afterwards. False (stream position
+// unspecified) when a header is cut short or a section's end lies before its payload
+// or past the end of the stream.
 bool ReadSections(TVokLSObj* object, TVokStream* stream);
 
 // Reads one stored object: a new object (count 1, owned by the caller), or null
@@ -78,7 +79,8 @@ bool ReadSections(TVokLSObj* object, TVokStream* stream);
 // yields the part read so far.
 TVokLSObj* LoadObject(TVokStream* stream);
 
-// Reads one section's payload into an object; the result is ignored.
+// Reads one section's payload into an object; the stream it is given ends at the
+// section's end. The result is ignored.
 typedef int32_t (*TVokSectionReader)(TVokStream* stream, TVokLSObj* object);
 
 // Entry of the tag table.

@@ -233,6 +233,19 @@ TEST_F(SceneTest, StoredMeshSection) {
             }
         }
     }
+    // Counts beyond the section are held to the section, not to the rest of the
+    // stream (here a long name after it); the body after the section still reads.
+    mesh = MakeMesh(5, {{0, 1, 2}}, "cave wall.bmp");
+    mesh->SetName(std::string(100000, 'n').c_str());
+    std::string longName = Stored(mesh);
+    mesh->Release();
+    const int32_t huge = 1000000;
+    std::memcpy(&longName[countsAt], &huge, 4);
+    TVokPolygonMesh* held = dynamic_cast<TVokPolygonMesh*>(Load(longName));
+    ASSERT_NE(held, nullptr);
+    EXPECT_LT(held->geometry->vertexCount, 100);
+    EXPECT_EQ(std::strlen(held->name), 100000u);
+    held->Release();
     std::string badIndex = bytes;
     badIndex[bytes.find(std::string("\x04\x00\x03\x00\x02\x00\x01\x00", 8))] = 9; // face 1: 4 -> 9
     TVokPolygonMesh* dropped = dynamic_cast<TVokPolygonMesh*>(Load(badIndex));
