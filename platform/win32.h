@@ -432,7 +432,9 @@ struct PlatformOptions {
     uint32_t idleAdvanceMs = 20; // headless: virtual milliseconds per idle poll (20: a frame every pass)
 };
 // Starts the SDL backend (win32_sdl.cpp) and installs it and the OpenGL DirectDraw implementation.
-// Returns false with a line on stderr if SDL cannot start. platformStopSdl() shuts SDL down.
+// Returns false with a line on stderr if SDL cannot start, or if a windowed start finds no display (SDL
+// would fall back to a driver that shows nothing, unless SDL_VIDEODRIVER names that driver).
+// platformStopSdl() shuts SDL down.
 bool platformStartSdl(const PlatformOptions& options);
 void platformStopSdl();
 bool platformIsHeadless();

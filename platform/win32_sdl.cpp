@@ -187,6 +187,17 @@ bool platformStartSdl(const PlatformOptions& options) {
         std::fprintf(stderr, "platform: cannot start SDL video: %s\n", SDL_GetError());
         return false;
     }
+    // Without a display SDL falls back to a driver that shows nothing; a windowed run there would go on
+    // invisibly for ever. Only an explicit choice of such a driver (SDL_VIDEODRIVER) is taken as wanted.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* chosen = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    bool showsNothing =
+        driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (!s.headless && showsNothing && !(chosen && std::strstr(chosen, driver))) {
+        std::fprintf(stderr, "platform: no display to open a window on\n");
+        SDL_Quit();
+        return false;
+    }
     s.started = true;
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);

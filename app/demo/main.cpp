@@ -59,8 +59,11 @@ int main(int argc, char** argv) {
     PlatformOptions platform;
     platform.mode = options.headless ? PlatformMode::Headless : PlatformMode::Windowed;
     if (!platformStartSdl(platform)) {
-        std::fprintf(stderr, "cave-demo: cannot start the %s display\n",
-                     options.headless ? "offscreen" : "window");
+        if (options.headless)
+            std::fprintf(stderr, "cave-demo: cannot start the offscreen display\n");
+        else
+            std::fprintf(stderr,
+                         "cave-demo: cannot start the window; without a display, run with --headless\n");
         return 1;
     }
 

@@ -315,6 +315,14 @@ TEST(DemoRun, BadScriptFailedStartAndFailedOutputEndNonZero) {
                 {"SDL_VIDEODRIVER=no-such-driver"});
     EXPECT_NE(r.exitCode, 0);
     EXPECT_NE(r.err.find("cave-demo: cannot start"), std::string::npos) << r.err;
+    // No display at all, where SDL falls back to its offscreen driver: the windowed start fails too,
+    // instead of running an invisible window.
+    r = runDemo({"--data", dir / "data", "--frames", "2"}, dir.path.string(),
+                {"SDL_VIDEODRIVER=", "DISPLAY=", "WAYLAND_DISPLAY="});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("cave-demo: cannot start the window; without a display, run with --headless"),
+              std::string::npos)
+        << r.err;
 
     // A screenshot that cannot be written: the run itself ends normally, then the failure is reported.
     r = runDemo({"--data", dir / "data", "--headless", "--frames", "2", "--screenshot", "no/such/dir/s.png"},
