@@ -17,11 +17,23 @@ const char* const DESCRIPTION =
     "Without options it runs in a window and reads cave.x, check.bmp, map.bmp and block.bmp\n"
     "from the working directory.";
 
+const char* const FOOTER =
+    "Input script (--script): one event per line, FRAME EVENT [ARGS], frame 1 first, frame numbers\n"
+    "never decreasing; blank lines and lines whose first non-blank character is # are skipped.\n"
+    "EVENT is keydown KEY or keyup KEY (KEY: up, down, left, right, space, shift, escape), or\n"
+    "mousedown X Y, mousemove X Y or mouseup X Y in client pixels. The events of frame N arrive\n"
+    "after frame N-1 is shown and before frame N starts.\n"
+    "Trace (--trace): a header line, then one row per body per frame (frame 0: before the first\n"
+    "step): frame, body, world matrix rows 0-2 and position, velocity, angular velocity, force, torque.\n"
+    "Exit status: 0 after a normal end, 1 when the demo cannot start or write its output, 2 after a\n"
+    "bad option or script.";
+
 } // namespace
 
 DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions& options) {
     CLI::App app(DESCRIPTION, "cave-demo");
     app.option_defaults()->always_capture_default(false);
+    app.footer(FOOTER);
     app.add_option("--data", options.dataDir,
                    "work in DIR: read the scene and bitmaps from it and append VokDebug.txt there")
         ->type_name("DIR")

@@ -306,8 +306,9 @@ TEST(DemoRun, BadScriptFailedStartAndFailedOutputEndNonZero) {
 
     r = runDemo({"--help"}, dir.path.string());
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* option :
-         {"--data", "--headless", "--frames", "--screenshot", "--trace", "--script", "--help"})
+    // Every option, and what a user needs to write a script and read the outcome.
+    for (const char* option : {"--data", "--headless", "--frames", "--screenshot", "--trace", "--script",
+                               "--help", "keydown KEY", "mousemove X Y", "escape", "Exit status"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 
     // A failed start: no display to open the window on.
