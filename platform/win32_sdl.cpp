@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "platform/sdl_gl.h"
 #include "platform/win32.h"
 
@@ -254,6 +256,9 @@ bool bitmapSizeAcceptable(SDL_RWops* file) {
 
 HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
     if (!name || type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE)) return nullptr;
+    // Only plain files: opening a named pipe would wait for a writer, and a device may never end.
+    struct stat info;
+    if (stat(name, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
     SDL_RWops* file = SDL_RWFromFile(name, "rb");
     if (!file) return nullptr;
     if (!bitmapSizeAcceptable(file)) {

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/tests/gl_support.h"
 
@@ -479,6 +481,13 @@ TEST_F(GlDevice, BitmapFileOfOddSizeBecomesA16BitTexture) {
         std::remove(path);
     }
     EXPECT_EQ(LoadImageA(nullptr, ".", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr); // a directory
+    const char* pipe = "platform_test_pipe.bmp"; // a named pipe with no writer: refused, not waited on
+    std::remove(pipe);
+    ASSERT_EQ(mkfifo(pipe, 0600), 0);
+    alarm(20); // waiting on it would end the test here rather than hang the run
+    EXPECT_EQ(LoadImageA(nullptr, pipe, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
+    alarm(0);
+    std::remove(pipe);
     getrusage(RUSAGE_SELF, &usage);
     EXPECT_LT(usage.ru_maxrss - peakBefore, 256 * 1024) << "kilobytes of peak memory taken by the odd files";
 }
