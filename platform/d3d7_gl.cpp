@@ -152,11 +152,30 @@ struct GlObject {
     bool contextAlive() const { return gl.context && generation == gl.generation && makeCurrent(); }
 };
 
+// One interface of an object: its reference counting, and QueryInterface for the interface itself.
+template <class Interface> struct GlInterface : Interface, GlObject {
+    DWORD STDMETHODCALLTYPE AddRef() override { return ++refs; }
+    DWORD STDMETHODCALLTYPE Release() override {
+        DWORD left = --refs;
+        if (left == 0) delete this;
+        return left;
+    }
+    // Gives this object when `riid` is `own` or IUnknown.
+    HRESULT queryOwn(REFIID riid, REFIID own, LPVOID* object) {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (riid != own && riid != IID_IUnknown) return E_NOINTERFACE;
+        AddRef();
+        *object = static_cast<Interface*>(this);
+        return S_OK;
+    }
+};
+
 enum class Role { Primary, Target, ZBuffer, Texture };
 
 struct GlDirectDraw;
 
-struct GlSurface : IDirectDrawSurface7, GlObject {
+struct GlSurface : GlInterface<IDirectDrawSurface7> {
     Role role;
     DDSURFACEDESC2 desc;
     GlDirectDraw* owner;    // holds a reference
@@ -174,18 +193,7 @@ struct GlSurface : IDirectDrawSurface7, GlObject {
     ~GlSurface() override;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IDirectDrawSurface7 && riid != IID_IUnknown) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<IDirectDrawSurface7*>(this);
-        return S_OK;
-    }
-    DWORD STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    DWORD STDMETHODCALLTYPE Release() override {
-        DWORD left = --refs;
-        if (left == 0) delete this;
-        return left;
+        return queryOwn(riid, IID_IDirectDrawSurface7, object);
     }
     HRESULT STDMETHODCALLTYPE AddAttachedSurface(LPDIRECTDRAWSURFACE7 attached) override;
     HRESULT STDMETHODCALLTYPE GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* attached) override {
@@ -238,7 +246,7 @@ struct GlSurface : IDirectDrawSurface7, GlObject {
     }
 };
 
-struct GlDevice : IDirect3DDevice7, GlObject {
+struct GlDevice : GlInterface<IDirect3DDevice7> {
     GlSurface* target; // holds a reference
     std::map<DWORD, DWORD> renderStates;
     D3DMATRIX world = identity(), view = identity(), projection = identity();
@@ -277,18 +285,7 @@ struct GlDevice : IDirect3DDevice7, GlObject {
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IDirect3DDevice7 && riid != IID_IUnknown) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<IDirect3DDevice7*>(this);
-        return S_OK;
-    }
-    DWORD STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    DWORD STDMETHODCALLTYPE Release() override {
-        DWORD left = --refs;
-        if (left == 0) delete this;
-        return left;
+        return queryOwn(riid, IID_IDirect3DDevice7, object);
     }
 
     DWORD state(DWORD s) const {
@@ -697,17 +694,11 @@ HRESULT GlDevice::DrawPrimitive(D3DPRIMITIVETYPE type, DWORD fvf, LPVOID vertice
 
 struct GlDirect3D;
 
-struct GlDirectDraw : IDirectDraw7, GlObject {
+struct GlDirectDraw : GlInterface<IDirectDraw7> {
     HWND window = nullptr; // from SetCooperativeLevel
     bool cooperative = false;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* object) override;
-    DWORD STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    DWORD STDMETHODCALLTYPE Release() override {
-        DWORD left = --refs;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD flags) override {
         bool normal = (flags & DDSCL_NORMAL) != 0;
         bool exclusive =
@@ -725,25 +716,14 @@ struct GlDirectDraw : IDirectDraw7, GlObject {
                                             IUnknown* outer) override;
 };
 
-struct GlDirect3D : IDirect3D7, GlObject {
+struct GlDirect3D : GlInterface<IDirect3D7> {
     GlDirectDraw* owner; // holds a reference
 
     explicit GlDirect3D(GlDirectDraw* dd) : owner(dd) { owner->AddRef(); }
     ~GlDirect3D() override { owner->Release(); }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (riid != IID_IDirect3D7 && riid != IID_IUnknown) return E_NOINTERFACE;
-        AddRef();
-        *object = static_cast<IDirect3D7*>(this);
-        return S_OK;
-    }
-    DWORD STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    DWORD STDMETHODCALLTYPE Release() override {
-        DWORD left = --refs;
-        if (left == 0) delete this;
-        return left;
+        return queryOwn(riid, IID_IDirect3D7, object);
     }
     HRESULT STDMETHODCALLTYPE EnumZBufferFormats(REFCLSID g, LPD3DENUMPIXELFORMATSCALLBACK cb,
                                                  LPVOID ctx) override {
