@@ -77,16 +77,20 @@ int worldTriangleCount(const RenderObject* mesh) {
     return mesh->vertexCount / 3;
 }
 
+int meshTriangleContact(const RenderObject* mesh, int t, const Vector3& p, float r, Vector3* contact) {
+    const Vertex* tv = mesh->vertices + 3 * t;
+    const Vector3 v0(tv[0].x, tv[0].y, tv[0].z);
+    const Vector3 v1(tv[1].x, tv[1].y, tv[1].z);
+    const Vector3 v2(tv[2].x, tv[2].y, tv[2].z);
+    return sphereTriangleContact(p, r, v0, v1, v2, contact);
+}
+
 int gatherMeshContacts(const RenderObject* mesh, const Vector3& p, float r,
                        Vector3 contacts[MAX_WORLD_CONTACTS]) {
     const int triangles = worldTriangleCount(mesh);
     int count = 0;
     for (int t = 0; t < triangles; ++t) {
-        const Vertex* tv = mesh->vertices + 3 * t;
-        const Vector3 v0(tv[0].x, tv[0].y, tv[0].z);
-        const Vector3 v1(tv[1].x, tv[1].y, tv[1].z);
-        const Vector3 v2(tv[2].x, tv[2].y, tv[2].z);
-        if (sphereTriangleContact(p, r, v0, v1, v2, &contacts[count]) != CONTACT_NONE) {
+        if (meshTriangleContact(mesh, t, p, r, &contacts[count]) != CONTACT_NONE) {
             if (++count == MAX_WORLD_CONTACTS) break;
         }
     }

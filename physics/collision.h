@@ -28,6 +28,10 @@ int sphereTriangleContact(const Vector3& p, float r, const Vector3& v0, const Ve
 // is missing.
 int worldTriangleCount(const RenderObject* mesh);
 
+// sphereTriangleContact on triangle t of a world mesh (vertices 3t, 3t + 1, 3t + 2); t must be below
+// worldTriangleCount(mesh).
+int meshTriangleContact(const RenderObject* mesh, int t, const Vector3& p, float r, Vector3* contact);
+
 // Gathers the contact points of the sphere with the world (worldMeshes[0]) by testing every triangle
 // in increasing index, one point per touching triangle, stopping at MAX_WORLD_CONTACTS. Returns N.
 int gatherWorldContacts(const Vector3& p, float r, Vector3 contacts[MAX_WORLD_CONTACTS]);

@@ -251,11 +251,7 @@ int gatherMeshContactsIndexed(const RenderObject* mesh, const Vector3& p, float 
     // The exhaustive search's loop, over the candidates only.
     int count = 0;
     for (int k = 0; k < found; ++k) {
-        const Vertex* tv = mesh->vertices + 3 * index.candidates[k];
-        const Vector3 v0(tv[0].x, tv[0].y, tv[0].z);
-        const Vector3 v1(tv[1].x, tv[1].y, tv[1].z);
-        const Vector3 v2(tv[2].x, tv[2].y, tv[2].z);
-        if (sphereTriangleContact(p, r, v0, v1, v2, &contacts[count]) != CONTACT_NONE) {
+        if (meshTriangleContact(mesh, index.candidates[k], p, r, &contacts[count]) != CONTACT_NONE) {
             if (++count == MAX_WORLD_CONTACTS) break;
         }
     }
