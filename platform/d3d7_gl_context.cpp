@@ -174,7 +174,6 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     gl.pendingRect = r;
     gl.pendingX = dx;
     gl.pendingY = dy;
-    readPending();
     SDL_GL_SwapWindow(win);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return DD_OK;
