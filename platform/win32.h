@@ -322,10 +322,11 @@ SHORT GetKeyState(int virtKey);
 DWORD GetTickCount(void);
 
 // user32 / gdi32: bitmaps and device contexts.
-// LoadImageA (win32_sdl.cpp) reads a Windows bitmap file; it needs the SDL backend library but no window.
-// It returns null for a file that is missing, unreadable, not a bitmap or cut short, and for one whose
-// header claims more than PLATFORM_MAX_BITMAP_SIDE pixels a side or PLATFORM_MAX_BITMAP_PIXELS in all
-// (checked before any pixel memory is allocated, so a small hostile file cannot claim gigabytes).
+// LoadImageA (bitmap_decode.cpp, the core) reads a Windows bitmap file; it needs no backend and no window.
+// It returns null for a file that is missing, unreadable, not a plain file, not a bitmap or cut short, and
+// for one whose header claims more than PLATFORM_MAX_BITMAP_SIDE pixels a side or
+// PLATFORM_MAX_BITMAP_PIXELS in all (checked before any pixel memory is allocated, so a small hostile file
+// cannot claim gigabytes). platformDecodeBitmap (bitmap_decode.h) is its decoder.
 #define PLATFORM_MAX_BITMAP_SIDE 16384
 #define PLATFORM_MAX_BITMAP_PIXELS (1 << 24) // 64 MiB at 32 bits per pixel
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
