@@ -11,6 +11,7 @@
 // modulates the texel by the primary colour and adds the specular after texturing.
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/d3d7_gl_internal.h"
@@ -27,7 +28,6 @@ in vec2 aTexCoord;
 uniform mat4 uModelView;
 uniform mat4 uProjection;
 uniform mat3 uNormalMatrix;
-uniform bool uLighting;
 uniform bool uNormalize;
 uniform bool uLocalViewer;
 uniform vec4 uMaterialDiffuse;
@@ -36,7 +36,6 @@ uniform vec3 uMaterialSpecular;
 uniform vec3 uMaterialEmissive;
 uniform float uPower;
 uniform vec3 uGlobalAmbient;
-uniform int uLightCount;
 uniform vec4 uLightPosition[8];  // eye space; w 0: unit direction towards the light, w 1: position
 uniform vec3 uLightDiffuse[8];
 uniform vec3 uLightSpecular[8];
@@ -53,19 +52,19 @@ void main() {
     gl_Position = uProjection * eye;
     gl_PointSize = 1.0;
     vTexCoord = aTexCoord;
-    if (!uLighting) {
-        vColor = vec4(1.0);
-        vSpecular = vec3(0.0);
-        return;
-    }
+#if !LIGHTING
+    vColor = vec4(1.0);
+    vSpecular = vec3(0.0);
+#else
     vec3 n = uNormalMatrix * aNormal;
     if (uNormalize) n = normalize(n);
     vec3 toEye = uLocalViewer ? normalize(-eye.xyz) : vec3(0.0, 0.0, 1.0);
     vec3 color = uMaterialEmissive + uMaterialAmbient * uGlobalAmbient;
     vec3 specular = vec3(0.0);
-    for (int i = 0; i < uLightCount; ++i) {
+    for (int i = 0; i < LIGHTS; ++i) { // a constant count: unrolled, every array index constant
         vec3 l = uLightPosition[i].xyz;
         float att = 1.0;
+#if POSITIONAL
         if (uLightPosition[i].w != 0.0) {
             vec3 d = uLightPosition[i].xyz - eye.xyz;
             float dist = length(d);
@@ -77,6 +76,7 @@ void main() {
                 att *= c >= uSpot[i].x ? (uSpot[i].y > 0.0 ? pow(max(c, 0.0), uSpot[i].y) : 1.0) : 0.0;
             }
         }
+#endif
         float nl = dot(n, l);
         color += att * (uMaterialAmbient * uLightAmbient[i] + max(nl, 0.0) * uMaterialDiffuse.rgb * uLightDiffuse[i]);
         if (nl > 0.0) {
@@ -87,6 +87,7 @@ void main() {
     }
     vColor = vec4(clamp(color, 0.0, 1.0), clamp(uMaterialDiffuse.a, 0.0, 1.0));
     vSpecular = clamp(specular, 0.0, 1.0);
+#endif
 }
 )";
 
@@ -95,23 +96,24 @@ precision highp float;
 SHADING in vec4 vColor;
 SHADING in vec3 vSpecular;
 in vec2 vTexCoord;
-uniform bool uTextured;
 uniform sampler2D uTexture;
 out vec4 fragColor;
 
 void main() {
     vec4 c = vColor;
-    if (uTextured) c *= texture(uTexture, vTexCoord);
+#if TEXTURED
+    c *= texture(uTexture, vTexCoord);
+#endif
     fragColor = vec4(min(c.rgb + vSpecular, vec3(1.0)), c.a);
 }
 )";
 
 // Uniform locations of one program.
 struct Uniforms {
-    GLint modelView, projection, normalMatrix, lighting, normalize, localViewer;
+    GLint modelView, projection, normalMatrix, normalize, localViewer;
     GLint materialDiffuse, materialAmbient, materialSpecular, materialEmissive, power, globalAmbient;
-    GLint lightCount, lightPosition, lightDiffuse, lightSpecular, lightAmbient, lightAttenuation;
-    GLint spotDirection, spot, textured, texture;
+    GLint lightPosition, lightDiffuse, lightSpecular, lightAmbient, lightAttenuation;
+    GLint spotDirection, spot, texture;
 };
 
 GLuint compile(GLenum type, const std::string& source) {
@@ -131,11 +133,25 @@ GLuint compile(GLenum type, const std::string& source) {
     return shader;
 }
 
-// Links the program of one shading mode (smooth or flat colours); 0 on failure.
-GLuint link(bool flat) {
+// What a program is specialised for (bits), so that each draw runs only the code its states need.
+enum Variant {
+    FLAT = 1,         // flat colours (D3DSHADE_FLAT), else Gouraud
+    TEXTURED = 2,     // a texture on stage 0
+    LIGHTING = 4,     // lighting on
+    POSITIONAL = 8,   // an enabled point or spot light
+    LIGHT_COUNT = 16, // times the number of enabled lights (0 to 8)
+    VARIANTS = 16 * 9,
+};
+
+// Links the program of one variant; 0 on failure.
+GLuint link(int variant) {
     // GLSL ES 3.00 on OpenGL ES and WebGL2; the same text as GLSL 330 core on a desktop context.
     std::string head = contextIsEs() ? "#version 300 es\n" : "#version 330 core\n";
-    head += flat ? "#define SHADING flat\n" : "#define SHADING\n";
+    head += (variant & FLAT) ? "#define SHADING flat\n" : "#define SHADING\n";
+    head += (variant & TEXTURED) ? "#define TEXTURED 1\n" : "#define TEXTURED 0\n";
+    head += (variant & LIGHTING) ? "#define LIGHTING 1\n" : "#define LIGHTING 0\n";
+    head += (variant & POSITIONAL) ? "#define POSITIONAL 1\n" : "#define POSITIONAL 0\n";
+    head += "#define LIGHTS " + std::to_string(variant / LIGHT_COUNT) + "\n";
     GLuint vs = compile(GL_VERTEX_SHADER, head + vertexSource);
     GLuint fs = compile(GL_FRAGMENT_SHADER, head + fragmentSource);
     GLuint program = 0;
@@ -164,12 +180,16 @@ GLuint link(bool flat) {
 
 Uniforms locate(GLuint p) {
     auto at = [p](const char* name) { return glGetUniformLocation(p, name); };
-    return {at("uModelView"),        at("uProjection"),       at("uNormalMatrix"),    at("uLighting"),
-            at("uNormalize"),        at("uLocalViewer"),      at("uMaterialDiffuse"), at("uMaterialAmbient"),
-            at("uMaterialSpecular"), at("uMaterialEmissive"), at("uPower"),           at("uGlobalAmbient"),
-            at("uLightCount"),       at("uLightPosition"),    at("uLightDiffuse"),    at("uLightSpecular"),
-            at("uLightAmbient"),     at("uLightAttenuation"), at("uSpotDirection"),   at("uSpot"),
-            at("uTextured"),         at("uTexture")};
+    return {at("uModelView"),        at("uProjection"),
+            at("uNormalMatrix"),     at("uNormalize"),
+            at("uLocalViewer"),      at("uMaterialDiffuse"),
+            at("uMaterialAmbient"),  at("uMaterialSpecular"),
+            at("uMaterialEmissive"), at("uPower"),
+            at("uGlobalAmbient"),    at("uLightPosition"),
+            at("uLightDiffuse"),     at("uLightSpecular"),
+            at("uLightAmbient"),     at("uLightAttenuation"),
+            at("uSpotDirection"),    at("uSpot"),
+            at("uTexture")};
 }
 
 // v x (the 3 x 3 part of m): a row vector through a row-major matrix.
@@ -186,8 +206,19 @@ void normalize3(float v[3]) {
 }
 
 struct ShaderDevice : GlDeviceBase {
-    GLuint programs[2] = {}; // smooth (Gouraud) and flat colours
-    Uniforms uniforms[2] = {};
+    GLuint programs[VARIANTS] = {}; // linked on first use
+    Uniforms uniforms[VARIANTS] = {};
+    // What the uniforms of each program were computed from, apart from the world matrix.
+    struct Inputs {
+        D3DMATRIX projection, view;
+        D3DVIEWPORT7 viewport;
+        D3DMATERIAL7 material;
+        D3DLIGHT7 lights[8]; // enabled ones; zero otherwise
+        DWORD states[5];     // normalize, local viewer, specular, ambient, enabled-light bits
+    };
+    Inputs sent[VARIANTS] =
+        {}; // all zero: differs from any real set of inputs (the viewport is never 0 wide)
+    bool failed[VARIANTS] = {}; // did not link: draws of the variant draw nothing
     GLuint vertexArray = 0;
     GLuint vertexBuffer = 0;
 
@@ -203,11 +234,8 @@ struct ShaderDevice : GlDeviceBase {
     // Compiles the programs and sets up the vertex layout; false if the context cannot run them.
     bool prepare() {
         if (!contextAlive()) return false;
-        for (int flat = 0; flat < 2; ++flat) {
-            programs[flat] = link(flat != 0);
-            if (!programs[flat]) return false;
-            uniforms[flat] = locate(programs[flat]);
-        }
+        // The system's two: lit by one directional light, and unlit (see-through), both textured.
+        if (!program(LIGHTING | TEXTURED | LIGHT_COUNT) || !program(TEXTURED)) return false;
         glGenVertexArrays(1, &vertexArray);
         glGenBuffers(1, &vertexBuffer);
         glBindVertexArray(vertexArray);
@@ -224,6 +252,16 @@ struct ShaderDevice : GlDeviceBase {
         return glGetError() == GL_NO_ERROR;
     }
 
+    // The program of a variant, linked on first use; 0 if it does not link.
+    GLuint program(int variant) {
+        if (!programs[variant] && !failed[variant]) {
+            programs[variant] = link(variant);
+            failed[variant] = programs[variant] == 0;
+            if (programs[variant]) uniforms[variant] = locate(programs[variant]);
+        }
+        return programs[variant];
+    }
+
     void setUniforms(const Uniforms& u);
     void applyStates();
     void drawVertices(GLenum mode, const float* v, GLsizei count) override;
@@ -231,14 +269,8 @@ struct ShaderDevice : GlDeviceBase {
 
 void ShaderDevice::setUniforms(const Uniforms& u) {
     D3DMATRIX modelView = multiply(world, view);
-    D3DMATRIX p = glProjection(projection, viewport);
     // A row-major Direct3D matrix is the column-major form of the matrix GLSL multiplies column vectors by.
     glUniformMatrix4fv(u.modelView, 1, GL_FALSE, &modelView.m[0][0]);
-    glUniformMatrix4fv(u.projection, 1, GL_FALSE, &p.m[0][0]);
-
-    const bool lighting = state(D3DRENDERSTATE_LIGHTING) != FALSE;
-    glUniform1i(u.lighting, lighting ? 1 : 0);
-    if (!lighting) return;
 
     // Normals go through the inverse of the 3 x 3 part A of World x View, transposed for row vectors:
     // n' = n x A^-T, which GLSL computes as A^-1 n, given column-major.
@@ -256,6 +288,29 @@ void ShaderDevice::setUniforms(const Uniforms& u) {
             for (int c = 0; c < 3; ++c)
                 normalMatrix[c * 3 + r] = cof[c][r] / det; // (A^-1)[r][c] = cof[c][r] / det
     glUniformMatrix3fv(u.normalMatrix, 1, GL_FALSE, normalMatrix);
+
+    // The rest changes seldom (the system sets it once): sent only when it differs from what this
+    // program was last given.
+    Inputs now;
+    std::memset(&now, 0, sizeof now);
+    now.projection = projection;
+    now.view = view;
+    now.viewport = viewport;
+    now.material = material;
+    for (int i = 0; i < 8; ++i)
+        if (lightEnabled[i]) now.lights[i] = lights[i];
+    now.states[0] = state(D3DRENDERSTATE_NORMALIZENORMALS);
+    now.states[1] = state(D3DRENDERSTATE_LOCALVIEWER);
+    now.states[2] = state(D3DRENDERSTATE_SPECULARENABLE);
+    now.states[3] = state(D3DRENDERSTATE_AMBIENT);
+    for (int i = 0; i < 8; ++i)
+        now.states[4] |= lightEnabled[i] ? 1u << i : 0u;
+    Inputs& last = sent[&u - uniforms];
+    if (std::memcmp(&now, &last, sizeof now) == 0) return;
+    last = now;
+    D3DMATRIX p = glProjection(projection, viewport);
+    glUniformMatrix4fv(u.projection, 1, GL_FALSE, &p.m[0][0]);
+    if (!state(D3DRENDERSTATE_LIGHTING)) return;
     glUniform1i(u.normalize, state(D3DRENDERSTATE_NORMALIZENORMALS) ? 1 : 0);
     glUniform1i(u.localViewer, state(D3DRENDERSTATE_LOCALVIEWER) ? 1 : 0);
 
@@ -318,7 +373,6 @@ void ShaderDevice::setUniforms(const Uniforms& u) {
         }
         ++n;
     }
-    glUniform1i(u.lightCount, n);
     if (n > 0) {
         glUniform4fv(u.lightPosition, n, &position[0][0]);
         glUniform3fv(u.lightDiffuse, n, &diffuse[0][0]);
@@ -364,12 +418,21 @@ void ShaderDevice::applyStates() {
 
 void ShaderDevice::drawVertices(GLenum mode, const float* v, GLsizei count) {
     applyStates();
-    const int shading = state(D3DRENDERSTATE_SHADEMODE) == D3DSHADE_FLAT ? 1 : 0;
-    const Uniforms& u = uniforms[shading];
-    glUseProgram(programs[shading]);
-    setUniforms(u);
     const bool textured = texture && texture->texture;
-    glUniform1i(u.textured, textured ? 1 : 0);
+    int variant = state(D3DRENDERSTATE_SHADEMODE) == D3DSHADE_FLAT ? FLAT : 0;
+    if (textured) variant |= TEXTURED;
+    if (state(D3DRENDERSTATE_LIGHTING)) {
+        variant |= LIGHTING;
+        for (int i = 0; i < 8; ++i)
+            if (lightEnabled[i]) {
+                variant += LIGHT_COUNT;
+                if (lights[i].dltType != D3DLIGHT_DIRECTIONAL) variant |= POSITIONAL;
+            }
+    }
+    if (!program(variant)) return;
+    const Uniforms& u = uniforms[variant];
+    glUseProgram(programs[variant]);
+    setUniforms(u);
     glUniform1i(u.texture, 0);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, textured ? texture->texture : 0);
