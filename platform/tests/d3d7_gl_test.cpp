@@ -376,6 +376,57 @@ TEST_P(GlDevice, TexturesArePointSampledWrappedAndTopLeftFirst) {
     tex->Release();
 }
 
+TEST_P(GlDevice, EveryOfferedTextureFormatShowsTheBitmapsPixels) {
+    // Each format the device offers keeps its own layout in the surface's memory; what reaches OpenGL is
+    // converted where OpenGL ES lacks that layout. Whatever the format, the drawn texels are the bitmap's
+    // colours cut to the format's bits per channel.
+    std::vector<DDPIXELFORMAT> formats;
+    s.device->EnumTextureFormats(
+        [](LPDDPIXELFORMAT f, LPVOID list) -> HRESULT {
+            static_cast<std::vector<DDPIXELFORMAT>*>(list)->push_back(*f);
+            return D3DENUMRET_OK;
+        },
+        &formats);
+    ASSERT_GE(formats.size(), 3u);
+    const uint32_t px[4] = {0xFF8040, 0x20C0E0, 0x000000, 0xFFFFFF};
+    HBITMAP bm = platformCreateBitmap(2, 2, px);
+    s.device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+    for (const DDPIXELFORMAT& f : formats) {
+        DDSURFACEDESC2 d =
+            GlScene::describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT, DDSCAPS_TEXTURE, 2, 2);
+        d.ddpfPixelFormat = f;
+        IDirectDrawSurface7* t = nullptr;
+        ASSERT_EQ(s.dd->CreateSurface(&d, &t, nullptr), DD_OK) << std::hex << f.dwRBitMask;
+        HDC mem = CreateCompatibleDC(nullptr);
+        SelectObject(mem, bm);
+        HDC dc = nullptr;
+        ASSERT_EQ(t->GetDC(&dc), DD_OK);
+        BitBlt(dc, 0, 0, 2, 2, mem, 0, 0, SRCCOPY);
+        t->ReleaseDC(dc);
+        DeleteDC(mem);
+        s.device->SetTexture(0, t);
+        rect(0, 0, 640, 480, 0.5f);
+        show();
+        auto bits = [](DWORD mask) {
+            int n = 0;
+            for (; mask; mask &= mask - 1)
+                ++n;
+            return n;
+        };
+        auto cut = [](int v, int n) { return float(v >> (8 - n)) / float((1 << n) - 1); };
+        const int r = bits(f.dwRBitMask), g = bits(f.dwGBitMask), b = bits(f.dwBBitMask);
+        for (int i = 0; i < 4; ++i) {
+            Rgb want = {cut(channel(px[i], 16), r), cut(channel(px[i], 8), g), cut(channel(px[i], 0), b)};
+            EXPECT_TRUE(near(GlScene::pixel(160 + 320 * (i % 2), 120 + 240 * (i / 2)), want, 1))
+                << "format with red mask " << std::hex << f.dwRBitMask << ", alpha mask "
+                << f.dwRGBAlphaBitMask << ", texel " << i;
+        }
+        s.device->SetTexture(0, nullptr);
+        t->Release();
+    }
+    DeleteObject(bm);
+}
+
 TEST_P(GlDevice, TexturesLargerThanTheContextTakesAreScaledDownKeepingTheirCoordinates) {
     // 8 x 4 texels in blocks of 2 x 2, each block its own colour. With the largest texture lowered to 4
     // a side, OpenGL holds 4 x 2 texels, one per block: a full-screen draw shows the same picture as the
