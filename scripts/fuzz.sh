@@ -94,6 +94,11 @@ figures() {
   echo "${units:-?} ${execs:-?} ${cov:-?} ${ft:-?} ${corp:-?}"
 }
 
+# CPU seconds (user and system) used so far by the finished child processes of this shell.
+child_cpu() {
+  times | tail -1 | awk '{ t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%.2f", t }'
+}
+
 case ${1:-} in
   --check)
     RUNS=${2:-20000}
@@ -136,14 +141,17 @@ case ${1:-} in
     for t in "${TARGETS[@]}"; do
       log=$BUILD/measure-$t.log
       fresh=$(mktemp -d /tmp/cave-fuzz-measure-XXXXXX)
+      cpu0=$(child_cpu)
       run "$t" -max_total_time="$SECONDS_EACH" -print_final_stats=1 "$fresh" "fuzz/corpus/$t" >"$log" 2>&1 ||
         { tail -40 "$log"; echo "fuzz.sh: $t failed"; exit 1; }
+      cpu=$(awk -v a="$cpu0" -v b="$(child_cpu)" 'BEGIN { printf "%.1f", b - a }')
       rm -rf "$fresh"
       read -r units execs cov ft corp <<<"$(figures "$log")"
+      per_cpu=$(awk -v u="$units" -v c="$cpu" 'BEGIN { if (c > 0) printf "%d", u / c; else print "?" }')
       files=$(ls "fuzz/corpus/$t" | wc -l)
       kb=$(du -sk "fuzz/corpus/$t" | cut -f1)
-      rows+=("| $t | $execs | $units | $cov | $ft | $files inputs, $kb kB | $(max_len "$t") |")
-      echo "fuzz.sh: $t: $execs exec/s over ${SECONDS_EACH}s, cov $cov, ft $ft, corpus $files inputs"
+      rows+=("| $t | $execs | $per_cpu | $units | $cpu | $cov | $ft | $files inputs, $kb kB | $(max_len "$t") |")
+      echo "fuzz.sh: $t: $execs exec/s ($per_cpu per CPU second) over ${SECONDS_EACH}s, cov $cov, ft $ft, corpus $files inputs"
     done
     if [ -n "$OUT" ]; then
       {
@@ -152,10 +160,12 @@ case ${1:-} in
         echo "\`bash scripts/fuzz.sh --measure $SECONDS_EACH\` on $(date -u +%Y-%m-%d) ($(git rev-parse --short HEAD)),"
         echo "$(nproc) cores shared with other builds; clang $(clang --version | sed -n 's/.*version \([0-9.]*\).*/\1/p' | head -1),"
         echo "AddressSanitizer and UndefinedBehaviorSanitizer, -O1. Each target fuzzes from its committed corpus"
-        echo "for $SECONDS_EACH s; cov and ft are libFuzzer's edge-coverage and feature counts at the end."
+        echo "for $SECONDS_EACH s; exec/s is libFuzzer's figure (wall clock, so it falls with the machine's load:"
+        echo "load average $(cut -d' ' -f1-3 /proc/loadavg) at the end), exec per CPU s divides the runs by the CPU"
+        echo "time the target used. cov and ft are libFuzzer's edge-coverage and feature counts at the end."
         echo
-        echo "| target | exec/s | runs | cov | ft | committed corpus | max_len |"
-        echo "|---|---:|---:|---:|---:|---|---:|"
+        echo "| target | exec/s | exec per CPU s | runs | CPU s | cov | ft | committed corpus | max_len |"
+        echo "|---|---:|---:|---:|---:|---:|---:|---|---:|"
         printf '%s\n' "${rows[@]}"
       } >"$OUT"
     fi
