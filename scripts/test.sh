@@ -41,4 +41,7 @@ bash scripts/check_math_calls.sh build/release
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite asan
+echo "== fuzz =="
+# Every fuzz target replays its committed corpus, then fuzzes a fixed number of inputs.
+bash scripts/fuzz.sh --check
 echo "test.sh: all suites passed"
