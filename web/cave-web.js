@@ -152,7 +152,7 @@
     caveStarted: () => {
       state.phase = 'running';
       statusLine.textContent = 'Running…';
-      canvas.focus();
+      canvas.focus({preventScroll: true});
     },
     caveFrame: frameReported,
     caveEnded: ended,
@@ -182,14 +182,24 @@
     document.body.appendChild(tag);
   }
 
-  // WebGL2 first: without it the demo cannot draw, and the page says so instead of staying blank.
-  const probe = document.createElement('canvas').getContext('webgl2');
-  if (!probe) {
-    fail('This page needs WebGL2, which this browser does not offer (or has turned off).');
+  // Without WebGL2 the demo cannot draw: the page says so instead of staying blank. (A browser that has the
+  // interface but gives no context is reported by the program when it starts.)
+  if (typeof WebGL2RenderingContext === 'undefined') {
+    fail('This page needs WebGL2, which this browser does not offer.');
     return;
   }
-  const lose = probe.getExtension('WEBGL_lose_context');
-  if (lose) lose.loseContext();
+
+  // The context is made now, while the program downloads, with the attributes the program asks for
+  // (platform/win32_html5.cpp: the browser hands the program this same context). Starting the browser's
+  // GPU side takes a large part of the time to the first frame.
+  const context = canvas.getContext('webgl2', {
+    alpha: false, depth: true, stencil: false, antialias: false, premultipliedAlpha: false,
+    preserveDrawingBuffer: wantShot, powerPreference: 'default', failIfMajorPerformanceCaveat: false,
+  });
+  if (!context) {
+    fail('This page needs WebGL2, which this browser does not give it (it may be turned off).');
+    return;
+  }
 
   if (scriptName === null) {
     start(null);
