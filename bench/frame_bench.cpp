@@ -3,8 +3,8 @@
 // The demonstration starts as cave-demo --headless does (SDL's offscreen driver, the OpenGL device, the
 // shipped files from $CAVE_BENCH_DATA or the source tree's assets folder, the same window and scene
 // set-up), then each iteration advances the virtual clock by one frame interval and runs renderFrame:
-// clear, the camera, one simulation step, the 102 draws and the presentation (with its read-back of the
-// frame). Without a GPU the device is Mesa's software rasterizer, so the figure is mostly drawing.
+// clear, the camera, one simulation step, the 102 draws and the presentation (a blit and a buffer swap;
+// the frame is read back only when asked for). Without a GPU the device is Mesa's software rasterizer, so the figure is mostly drawing.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
