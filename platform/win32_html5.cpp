@@ -2,12 +2,15 @@
 // events, performance.now() ticks, message boxes and the debug log, over Emscripten's HTML5 API
 #include "platform/win32_html5.h"
 
+#include <GLES3/gl3.h>
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/d3d7_gl_internal.h"
 
 namespace {
 
@@ -19,6 +22,8 @@ struct Html5State {
     int clientWidth = 0, clientHeight = 0;       // the canvas's drawing buffer, pixels
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0; // WebGL2 context on the canvas; kept after a stop
     bool held[256] = {};                         // keys down as the page reported them, by VK_* code
+    bool glReady = false;                        // the context's pixel-store settings are made
+    int maxTextureSize = 0;                      // GL_MAX_TEXTURE_SIZE of the context
 };
 
 Html5State s;
@@ -259,3 +264,79 @@ void platformStopHtml5() {
     s = Html5State();
     s.context = context;
 }
+
+// ---------------------------------------------------------------------------------------------------------
+// The OpenGL context of the shader device (d3d7_gl_internal.h): the page's WebGL2 context. The canvas's
+// drawing buffer is the window's client area; the browser shows what a frame left in it once the frame's
+// pass returns, so presenting is a blit without a swap.
+// ---------------------------------------------------------------------------------------------------------
+namespace glimpl {
+
+bool ensureContext() {
+    if (s.context <= 0) {
+        std::fprintf(stderr, "platform: no WebGL2 context (the browser backend has not started)\n");
+        return false;
+    }
+    if (!makeCurrent()) return false;
+    if (!s.glReady) {
+        GLint maxSize = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+        s.maxTextureSize = maxSize > 0 ? maxSize : 64;
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1); // odd-sized 16-bit textures have rows of any length
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glDisable(GL_DITHER);
+        s.glReady = true;
+    }
+    return true;
+}
+
+bool makeCurrent() {
+    if (s.context <= 0) return false;
+    if (emscripten_webgl_get_current_context() == s.context) return true;
+    return emscripten_webgl_make_context_current(s.context) == EMSCRIPTEN_RESULT_SUCCESS;
+}
+
+// The page's context lives as long as the page: GL names never outlive it.
+int contextGeneration() {
+    return 0;
+}
+
+bool contextExists() {
+    return s.context > 0;
+}
+
+// A page cannot tell a GPU from a software rasterizer (the renderer's name is masked): only the RGB
+// device, which every context has, is offered.
+bool contextIsHardware() {
+    return false;
+}
+
+bool contextIsEs() {
+    return true;
+}
+
+int maxTextureSize() {
+    return s.maxTextureSize > 0 ? s.maxTextureSize : 64;
+}
+
+HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, int x, int y) {
+    if (hwnd != s.window || !makeCurrent()) return DDERR_GENERIC;
+    // The destination is in screen pixels; the window's client area starts at ClientToScreen(0, 0).
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    const int dx = x - origin.x, dy = y - origin.y;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    const int sh = sourceHeight, ch = s.clientHeight;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, dx, ch - (dy + h), dx + w, ch - dy,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return DD_OK;
+}
+
+// Nothing is read back: the page reads the canvas itself.
+void framebufferChanging(GLuint, bool) {}
+
+} // namespace glimpl
