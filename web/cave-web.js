@@ -160,6 +160,8 @@
       const detail = stderrLines.length ? ' (' + stderrLines[stderrLines.length - 1] + ')' : '';
       fail('cave-demo could not start: ' + reason + detail);
     },
+    caveTraceStopped: (count) => addMessage('The trace stopped after frame ' + count +
+                                            ': it has reached the 256 MiB the page keeps.'),
     caveMessageBox: (caption, text) => addMessage(caption + ': ' + text),
     caveDebugLog: (line) => state.debugLog.push(line),
   };
@@ -206,6 +208,10 @@
     return;
   }
   // A script is a file served beside the page: same origin only, at most MAX_SCRIPT_BYTES.
+  if (scriptName === '') {
+    fail('?script= needs the name of a script file served beside this page.');
+    return;
+  }
   let url;
   try {
     url = new URL(scriptName, window.location.href);

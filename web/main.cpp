@@ -5,12 +5,14 @@
 //   --frames N      quit after N frames, as if Esc was pressed (0: no limit)
 //   --script FILE   replay key and mouse events by frame number (a file the page fetched into memory)
 //   --trace FILE    write the body trace (kept in the in-memory file system for the page)
+//   --shot          keep the last frame readable from the canvas
 //   --vsync         run a pass per animation frame of the display instead of when the next frame is due
 // and reads what the program reports through these Module functions, each called when present:
-//   caveStarted()                          the scene is set up, the first pass is scheduled
-//   caveFrame(frames, milliseconds)        a frame was presented; the pass took that long
-//   caveEnded(exitCode, frames)            the loop read WM_QUIT (Esc, or the frame limit); the trace is
-//   closed caveFailed(reason)                     the demo could not start
+//   caveStarted()                    the scene is set up, the first pass is scheduled
+//   caveFrame(frames, milliseconds)  a frame was presented; the pass took that long
+//   caveTraceStopped(frames)         the trace reached MAX_TRACE_BYTES and was closed after that frame
+//   caveEnded(exitCode, frames)      the loop read WM_QUIT (Esc, or the frame limit); the trace is closed
+//   caveFailed(reason)               the demo could not start
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -23,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/camera.h"
@@ -51,12 +54,19 @@ EM_JS(void, pageFrame, (int frames, double milliseconds), {
 EM_JS(void, pageEnded, (int exitCode, int frames), {
     if (Module["caveEnded"]) Module["caveEnded"](exitCode, frames);
 });
+EM_JS(void, pageTraceStopped, (int frames), {
+    if (Module["caveTraceStopped"]) Module["caveTraceStopped"](frames);
+});
 EM_JS(void, pageFailed, (const char* reason), {
     var text = UTF8ToString(reason);
     console.error("cave-demo: " + text);
     if (Module["caveFailed"]) Module["caveFailed"](text);
 });
 // clang-format on
+
+// The trace lives in the page's memory (some 25 kB a frame): a run without a frame limit stops tracing
+// at this size, about 10,000 frames, instead of taking the page's memory until it fails.
+constexpr long MAX_TRACE_BYTES = 256L << 20;
 
 struct WebOptions {
     int frames = 0;             // 0: no limit
@@ -186,7 +196,16 @@ void pass() {
 #ifdef CAVE_WEB_RECORDED_DEVICE
     recordClearCalls(); // the stand-in device's log would otherwise grow with every frame
 #endif
-    if (after != before) pageFrame(after, emscripten_performance_now() - start);
+    if (after != before) {
+        pageFrame(after, emscripten_performance_now() - start);
+        struct stat traced;
+        if (run.trace.isOpen() && stat(run.options.trace.c_str(), &traced) == 0 &&
+            traced.st_size >= MAX_TRACE_BYTES) {
+            std::string error;
+            if (!run.trace.close(error)) pageFailed(error.c_str());
+            pageTraceStopped(after);
+        }
+    }
     if (!running) {
         finish(exitCode);
         return;

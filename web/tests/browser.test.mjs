@@ -247,3 +247,39 @@ test('keys and the mouse on the page drive, turn, lift and drag; nothing outside
     await page.close();
   }
 });
+
+test('missing data files: message boxes as lines in the page, the debug log on the console, the demo runs on',
+     async () => {
+  const page = await openPage(browser);
+  try {
+    // The preloaded block.bmp and cave.x are taken away before the program's main runs.
+    await page.evaluateOnNewDocument(() => {
+      let module;
+      Object.defineProperty(window, 'Module', {
+        configurable: true,
+        get: () => module,
+        set: (m) => {
+          module = m;
+          m.onRuntimeInitialized = () => {
+            m.FS.unlink('/data/block.bmp');
+            m.FS.unlink('/data/cave.x');
+          };
+        },
+      });
+    });
+    await page.goto(server.url + '?frames=20');
+    const state = await waitForState(page, (s) => s.phase === 'ended', 60000, 'the end of the demo');
+    assert.equal(state.exitCode, 0);
+    assert.equal(state.frames, 20);
+    assert.deepEqual(state.messages, ['Texure Cannot Open: Texure Cannot Open "block.bmp"']);
+    const shown = await page.$$eval('#messages li', (items) => items.map((i) => i.textContent));
+    assert.deepEqual(shown, state.messages);
+    // One line of the debug log for the cave, its code page 932 text decoded, also on the console.
+    assert.equal(state.debugLog.length, 1);
+    const line = state.debugLog[0];
+    assert.ok(line.endsWith('cave.x"') && !line.includes('\uFFFD') && /[^\x00-\x7F]/.test(line), line);
+    assert.ok(page.caveLog.includes('log: VokDebug.txt: ' + line), page.caveLog.join('\n'));
+  } finally {
+    await page.close();
+  }
+});
