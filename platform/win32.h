@@ -428,9 +428,16 @@ enum class PlatformMode {
     Windowed, // a real window on the desktop, real clock, message boxes on screen
     Headless, // SDL's offscreen video driver (OpenGL through EGL, no display), virtual clock, stderr
 };
+// The Direct3D device the SDL backend installs, and the OpenGL context it runs on.
+enum class PlatformRenderer {
+    FixedFunction, // OpenGL's fixed function on a compatibility-profile context
+    Shader,        // GLSL shaders on an OpenGL 3.3 core context
+    ShaderOnEs,    // GLSL ES shaders on an OpenGL ES 3.0 context (as in a browser's WebGL2)
+};
 struct PlatformOptions {
     PlatformMode mode = PlatformMode::Windowed;
     uint32_t idleAdvanceMs = 20; // headless: virtual milliseconds per idle poll (20: a frame every pass)
+    PlatformRenderer renderer = PlatformRenderer::FixedFunction;
 };
 // Starts the SDL backend (win32_sdl.cpp) and installs it and the OpenGL DirectDraw implementation.
 // Returns false with a line on stderr if SDL cannot start, or if a windowed start finds no display (SDL

@@ -243,12 +243,12 @@ bool platformStartSdl(const PlatformOptions& options) {
         return false;
     }
     s.started = true;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    PlatformDirectDrawFactory directDraw = glPrepareRenderer(options.renderer); // the context it needs
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     platformSetBackend(&sdlBackend);
     platformUseVirtualClock(s.headless, s.headless ? options.idleAdvanceMs : 0);
-    platformSetDirectDrawFactory(glCreateDirectDraw);
+    platformSetDirectDrawFactory(directDraw);
     return true;
 }
 

@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth x11-utils
   clang-format
+  clang libclang-rt-14-dev
 )
 
 missing=()
