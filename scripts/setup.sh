@@ -10,7 +10,11 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth x11-utils
   clang-format
+  emscripten
 )
+# node runs the WebAssembly build; Debian's nodejs only where no node is installed (it conflicts with
+# other installations).
+command -v node >/dev/null 2>&1 || PACKAGES+=(nodejs)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
