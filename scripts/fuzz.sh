@@ -2,7 +2,7 @@
 # fuzz.sh -- builds and runs the libFuzzer targets of fuzz/ (the fuzz preset: clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer).
 #
-#   bash scripts/fuzz.sh TARGET SECONDS   fuzz one target (xfile, tokenizer, load_object, input_script, ...)
+#   bash scripts/fuzz.sh TARGET SECONDS   fuzz one target (xfile, tokenizer, load_object, input_script, bitmap)
 #                                         for SECONDS, then merge what it found into fuzz/corpus/TARGET
 #                                         (minimised: only inputs that add coverage are kept)
 #   bash scripts/fuzz.sh --check [RUNS]   what the test command runs: every target replays its committed
@@ -20,14 +20,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-TARGETS=(xfile tokenizer load_object input_script)
+TARGETS=(xfile tokenizer load_object input_script bitmap)
 BUILD=build/fuzz
 ARTIFACTS=$BUILD/artifacts
 
 # Longest input each target is given, and its dictionary.
 max_len() {
   case $1 in
-    xfile | input_script) echo 4096 ;;
+    xfile | input_script | bitmap) echo 4096 ;;
     *) echo 16384 ;;
   esac
 }
