@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "math/trig.h"
 #include "physics/bodies.h"
 #include "physics/simulation.h"
 #include "platform/win32.h"
@@ -64,8 +65,8 @@ void updateCameraAndDraw() {
     if (keyHeld(VK_SPACE) && numBodies > 0) bodyForce[0].y += LIFT_FORCE * bodyMass[0];
 
     // Turn by turnRate about +y (positive turns the view left); the direction is not renormalised.
-    const float c = std::cos(turnRate);
-    const float s = std::sin(turnRate);
+    const float c = cave::cosf(turnRate);
+    const float s = cave::sinf(turnRate);
     const Vector3 d = cameraDirection;
     cameraDirection.x = d.x * c - d.z * s;
     cameraDirection.z = d.z * c + d.x * s;

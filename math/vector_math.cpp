@@ -1,7 +1,7 @@
 // vector_math.cpp -- matrix products, translation and axis-angle rotation matrices
 #include "math/vector_math.h"
 
-#include <cmath>
+#include "math/trig.h"
 
 void matrixMultiply(Matrix4& dst, const Matrix4& a, const Matrix4& b) {
     // dst(i, j) = sum over k of a(i, k) * b(k, j), each sum from 0 in order k = 0..3, written
@@ -30,8 +30,8 @@ void axisAngleMatrix(Matrix4& dst, const Vector3& axis, float angle) {
     //   | t ax ax + c      t ax ay + s az   t ax az - s ay |
     //   | t ax ay - s az   t ay ay + c      t ay az + s ax |
     //   | t ax az + s ay   t ay az - s ax   t az az + c    |
-    const double c = std::cos(static_cast<double>(angle));
-    const double s = std::sin(static_cast<double>(angle));
+    const double c = cave::cosDouble(angle);
+    const double s = cave::sinDouble(angle);
     const double t = 1.0 - c;
     const double ax = axis.x, ay = axis.y, az = axis.z;
     dst = IDENTITY_MATRIX;

@@ -82,7 +82,8 @@ void matrixMultiply(Matrix4& dst, const Matrix4& a, const Matrix4& b);
 void translationMatrix(Matrix4& dst, float x, float y, float z);
 
 // dst = rotation by angle (radians) about the unit axis, right-handed: for a small angle
-// v * R ~ v + angle * (axis x v). Cosine, sine and 1 - cos are formed in double precision.
+// v * R ~ v + angle * (axis x v). Cosine, sine and 1 - cos are formed in double precision
+// (cave::cosDouble and cave::sinDouble, the same bits on every platform).
 void axisAngleMatrix(Matrix4& dst, const Vector3& axis, float angle);
 
 // The point (x, y, z, 1) * m and the direction (x, y, z, 0) * m.

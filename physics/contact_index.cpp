@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "math/float_bits.h"
+
 WorldContactIndex worldContactIndex;
 
 namespace {
@@ -61,13 +63,12 @@ TriangleClass classifyTriangle(const Vertex* tv, float lo[3], float hi[3], float
                            static_cast<double>(n.z) * (static_cast<double>(v[k].z) - v[0].z);
         slack = std::max(slack, std::fabs(off));
     }
-    const float inf = std::numeric_limits<float>::infinity();
     for (int a = 0; a < 3; ++a) {
         const float c0 = coordinate(tv[0], a), c1 = coordinate(tv[1], a), c2 = coordinate(tv[2], a);
         const double mn = std::min(c0, std::min(c1, c2)) - slack;
         const double mx = std::max(c0, std::max(c1, c2)) + slack;
-        lo[a] = std::nextafter(static_cast<float>(mn), -inf);
-        hi[a] = std::nextafter(static_cast<float>(mx), inf);
+        lo[a] = cave::nextDown(static_cast<float>(mn));
+        hi[a] = cave::nextUp(static_cast<float>(mx));
         *extent = std::max(*extent, std::max(std::fabs(c0), std::max(std::fabs(c1), std::fabs(c2))));
     }
     return INDEXED;

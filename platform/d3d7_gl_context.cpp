@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/d3d7_gl_internal.h"
+#include "platform/d3d7_shader.h"
 #include "platform/sdl_gl.h"
 
 namespace {
@@ -189,6 +190,25 @@ void framebufferChanging(GLuint framebuffer, bool keep) {
 
 } // namespace glimpl
 
+PlatformDirectDrawFactory glPrepareRenderer(PlatformRenderer renderer) {
+    switch (renderer) {
+    case PlatformRenderer::Shader:
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+        return shaderCreateDirectDraw;
+    case PlatformRenderer::ShaderOnEs:
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_ES);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
+        return shaderCreateDirectDraw;
+    case PlatformRenderer::FixedFunction:
+        break;
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    return glCreateDirectDraw;
+}
+
 void glForgetWindow(SDL_Window* window) {
     if (gl.context && gl.current == window) {
         SDL_GL_MakeCurrent(gl.contextWindow, gl.context);
@@ -206,6 +226,12 @@ void glShutdown() {
     gl = GlState();
     gl.generation = generation;
     textureSizeLimit = 0;
+}
+
+const char* glContextVersion() {
+    if (!gl.context || !makeCurrentOn(nullptr)) return "";
+    const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    return version ? version : "";
 }
 
 void glSetTextureSizeLimit(int side) {

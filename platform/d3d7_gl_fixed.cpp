@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "platform/d3d7_gl_internal.h"
+#include "platform/sdl_gl.h"
 
 namespace glimpl {
 
@@ -170,10 +171,14 @@ void FixedFunctionDevice::drawVertices(GLenum mode, const float* v, GLsizei coun
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
-} // namespace
-
 GlDeviceBase* newFixedFunctionDevice(GlSurface* target) {
     return new FixedFunctionDevice(target);
 }
 
+} // namespace
+
 } // namespace glimpl
+
+HRESULT glCreateDirectDraw(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw) {
+    return glimpl::createDirectDraw(glimpl::newFixedFunctionDevice, guid, iid, outer, directDraw);
+}

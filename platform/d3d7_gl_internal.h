@@ -7,7 +7,7 @@
 //   z-buffer formats) on that context;
 // - d3d7_gl_device.cpp: the device state every device keeps (render states, transforms, viewport,
 //   material, lights, clears, scenes); a device adds its drawing (d3d7_gl_fixed.cpp: OpenGL's fixed
-//   function).
+//   function; d3d7_shader.cpp: GLSL shaders).
 // The context, surface and device-state files use only what OpenGL ES 3.0 has, so that they serve an
 // OpenGL ES or WebGL2 context as they are.
 #pragma once
@@ -203,7 +203,11 @@ struct GlDeviceBase : GlInterface<IDirect3DDevice7> {
     bool bindTarget();
 };
 
-// The device: the target is a render-target surface of ours; the device holds a reference to it.
-GlDeviceBase* newFixedFunctionDevice(GlSurface* target);
+// Makes a device on a render-target surface of ours (the device holds a reference to it); null if the
+// device cannot be made on the context.
+typedef GlDeviceBase* (*DeviceMaker)(GlSurface* target);
+// DirectDrawCreateEx for the OpenGL surfaces, with `maker` behind IDirect3D7::CreateDevice.
+HRESULT createDirectDraw(DeviceMaker maker, GUID* guid, REFIID iid, IUnknown* outer,
+                         IDirectDraw7** directDraw);
 
 } // namespace glimpl

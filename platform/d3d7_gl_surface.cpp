@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "platform/d3d7_gl_internal.h"
-#include "platform/sdl_gl.h"
 
 namespace glimpl {
 
@@ -75,8 +74,11 @@ std::vector<GlSurface*> liveSurfaces;
 } // namespace
 
 struct GlDirectDraw : GlInterface<IDirectDraw7> {
+    DeviceMaker maker;     // the devices its Direct3D makes
     HWND window = nullptr; // from SetCooperativeLevel
     bool cooperative = false;
+
+    explicit GlDirectDraw(DeviceMaker m) : maker(m) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, LPVOID* object) override;
     HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD flags) override {
@@ -247,7 +249,7 @@ struct GlDirect3D : GlInterface<IDirect3D7> {
         if (!ensureContext()) return DDERR_GENERIC;
         if (isHalGuid(g) && !contextIsHardware()) return D3DERR_INVALID_DEVICE; // no GPU: only the RGB device
         // The hardware and software devices draw the same way; only their availability differs.
-        GlDeviceBase* device = newFixedFunctionDevice(t);
+        GlDeviceBase* device = owner->maker(t);
         if (!device) return DDERR_GENERIC;
         *out = device;
         return D3D_OK;
@@ -410,11 +412,14 @@ HRESULT GlDirectDraw::QueryInterface(REFIID riid, LPVOID* object) {
     return E_NOINTERFACE;
 }
 
-} // namespace glimpl
-
-HRESULT glCreateDirectDraw(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw) {
+HRESULT createDirectDraw(DeviceMaker maker, GUID* guid, REFIID iid, IUnknown* outer,
+                         IDirectDraw7** directDraw) {
+    if (!directDraw) return DDERR_INVALIDPARAMS;
+    *directDraw = nullptr;
     if (guid || outer || iid != IID_IDirectDraw7) return DDERR_INVALIDPARAMS;
-    if (!glimpl::ensureContext()) return DDERR_GENERIC;
-    *directDraw = new glimpl::GlDirectDraw();
+    if (!ensureContext()) return DDERR_GENERIC;
+    *directDraw = new GlDirectDraw(maker);
     return DD_OK;
 }
+
+} // namespace glimpl

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "math/trig.h"
+
 RenderObject renderObjects[MAX_RENDER_OBJECTS];
 int renderObjectCount = 0;
 
@@ -68,9 +70,9 @@ Vertex spherePoint(float u, float v) {
     const float theta = v * pi;
     const float phi = u * 2.0f * pi;
     Vertex out;
-    out.x = std::cos(phi) * std::sin(theta);
-    out.y = std::sin(phi) * std::sin(theta);
-    out.z = std::cos(theta);
+    out.x = cave::cosf(phi) * cave::sinf(theta);
+    out.y = cave::sinf(phi) * cave::sinf(theta);
+    out.z = cave::cosf(theta);
     out.nx = out.x;
     out.ny = out.y;
     out.nz = out.z;

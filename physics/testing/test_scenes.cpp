@@ -3,6 +3,9 @@
 
 #include <cmath>
 
+#include "app/scene_setup.h"
+#include "math/float_bits.h"
+#include "math/trig.h"
 #include "physics/bodies.h"
 #include "physics/collision.h"
 #include "physics/simulation.h"
@@ -14,7 +17,7 @@ float bowlCornerHeight(int i, int k) {
     const float x = BOWL_CENTRE_X - BOWL_HALF_WIDTH + BOWL_SPACING * static_cast<float>(i);
     const float z = BOWL_CENTRE_Z - BOWL_HALF_WIDTH + BOWL_SPACING * static_cast<float>(k);
     const float dx = x - BOWL_CENTRE_X, dz = z - BOWL_CENTRE_Z;
-    return BOWL_BOTTOM_Y + 0.004f * (dx * dx + dz * dz) + 1.5f * std::sin(0.3f * x) * std::cos(0.25f * z);
+    return BOWL_BOTTOM_Y + 0.004f * (dx * dx + dz * dz) + 1.5f * cave::sinf(0.3f * x) * cave::cosf(0.25f * z);
 }
 
 Vertex gridVertex(int i, int k) {
@@ -51,8 +54,8 @@ bool buildBowlMesh(RenderObject* object) {
 float bowlSurfaceHeight(float x, float z) {
     const float gx = (x - (BOWL_CENTRE_X - BOWL_HALF_WIDTH)) / BOWL_SPACING;
     const float gz = (z - (BOWL_CENTRE_Z - BOWL_HALF_WIDTH)) / BOWL_SPACING;
-    int i = static_cast<int>(std::floor(gx));
-    int k = static_cast<int>(std::floor(gz));
+    int i = cave::floorToInt(gx);
+    int k = cave::floorToInt(gz);
     i = i < 0 ? 0 : (i >= BOWL_CELLS ? BOWL_CELLS - 1 : i);
     k = k < 0 ? 0 : (k >= BOWL_CELLS ? BOWL_CELLS - 1 : k);
     const float fx = gx - static_cast<float>(i), fz = gz - static_cast<float>(k);
@@ -63,38 +66,31 @@ float bowlSurfaceHeight(float x, float z) {
     return h00 + (h11 - h01) * fx + (h01 - h00) * fz;
 }
 
-int DemoRandom::next() {
-    state = state * 214013u + 2531011u;
-    return static_cast<int>((state >> 16) & 0x7FFFu);
-}
+namespace {
 
-int createDemoBodies(IDirectDrawSurface7** textureSlot) {
-    int created = 0;
-    const int ball = createBody(textureSlot, 2.0f, 8.0f);
-    if (ball < 0) return created;
-    ++created;
-    translationMatrix(bodyRenderObject[ball]->world, 0.0f, 160.0f, 0.0f);
-    DemoRandom random;
-    for (int j = 0; j < 100; ++j) {
-        const int b = createBody(textureSlot, 2.0f, 4.0f);
-        if (b < 0) break;
-        ++created;
-        const float z = 66.0f + static_cast<float>(random.next() % 16) * 0.03125f;
-        const float x = static_cast<float>(random.next() % 16) * 0.03125f;
-        const float y = 160.0f + 4.0f * static_cast<float>(j);
-        translationMatrix(bodyRenderObject[b]->world, x, y, z);
-    }
-    return created;
-}
-
-RenderObject* setupDemoScene(bool (*fill)(RenderObject*)) {
+// Empty render-object table, body store and world-mesh list, and the generator at its first state.
+void startClean() {
     resetRenderObjects();
     resetPhysics();
+    resetRandom();
+}
+
+} // namespace
+
+RenderObject* setupDemoScene(bool (*fill)(RenderObject*)) {
+    startClean();
     if (createDemoBodies(nullptr) != 101) return nullptr;
     RenderObject* mesh = appendRenderObject();
     if (mesh == nullptr || !fill(mesh)) return nullptr;
     if (registerWorldMesh(mesh) != 0) return nullptr;
     return mesh;
+}
+
+RenderObject* setupDemoSceneFromFile(const char* fileName) {
+    startClean();
+    if (createDemoBodies(nullptr) != 101 || loadWorldMesh(nullptr, fileName) != 0) return nullptr;
+    RenderObject* mesh = worldMeshes[0];
+    return worldTriangleCount(mesh) > 0 ? mesh : nullptr;
 }
 
 RenderObject* setupBowlScene() {
@@ -115,12 +111,12 @@ float patchBump(float x, float z) {
     const float u = (x + 8.0f) / 16.0f, v = (z - 58.0f) / 16.0f;
     if (u <= 0.0f || u >= 1.0f || v <= 0.0f || v >= 1.0f) return 0.0f;
     const float pi = 3.14159265f;
-    return 0.6f * std::sin(pi * u) * std::sin(pi * v) * std::sin(1.3f * x) * std::sin(1.1f * z);
+    return 0.6f * cave::sinf(pi * u) * cave::sinf(pi * v) * cave::sinf(1.3f * x) * cave::sinf(1.1f * z);
 }
 
 float wallRadius(float angle, float y) {
-    return 68.0f + 5.0f * std::sin(3.0f * angle + 0.013f * y) + 2.5f * std::sin(7.0f * angle - 0.031f * y) +
-           1.5f * std::sin(11.0f * angle + 0.05f * y);
+    return 68.0f + 5.0f * cave::sinf(3.0f * angle + 0.013f * y) +
+           2.5f * cave::sinf(7.0f * angle - 0.031f * y) + 1.5f * cave::sinf(11.0f * angle + 0.05f * y);
 }
 
 struct TriangleWriter {
@@ -168,8 +164,8 @@ struct CaveRandom {
 
 float caveFloorHeight(float x, float z) {
     const float dx = x - CAVE_AXIS_X, dz = z - CAVE_AXIS_Z;
-    return 60.0f + 0.008f * (dx * dx + dz * dz) + 2.0f * std::sin(0.21f * x) * std::cos(0.17f * z) +
-           0.8f * std::sin(0.9f * x + 0.4f * z);
+    return 60.0f + 0.008f * (dx * dx + dz * dz) + 2.0f * cave::sinf(0.21f * x) * cave::cosf(0.17f * z) +
+           0.8f * cave::sinf(0.9f * x + 0.4f * z);
 }
 
 bool buildCaveMesh(RenderObject* object) {
@@ -191,7 +187,7 @@ bool buildCaveMesh(RenderObject* object) {
         const float y = CAVE_WALL_BOTTOM +
                         (CAVE_WALL_TOP - CAVE_WALL_BOTTOM) * static_cast<float>(ring) / CAVE_WALL_RINGS;
         const float radius = wallRadius(angle, y);
-        w.point(CAVE_AXIS_X + radius * std::cos(angle), y, CAVE_AXIS_Z + radius * std::sin(angle));
+        w.point(CAVE_AXIS_X + radius * cave::cosf(angle), y, CAVE_AXIS_Z + radius * cave::sinf(angle));
     };
     for (int ring = 0; ring < CAVE_WALL_RINGS; ++ring) {
         for (int s = 0; s < CAVE_WALL_SEGMENTS; ++s) {
@@ -207,14 +203,14 @@ bool buildCaveMesh(RenderObject* object) {
     CaveRandom random;
     for (int rock = 0; rock < CAVE_ROCKS; ++rock) {
         const float angle = twoPi * random.unit(), distance = 50.0f * std::sqrt(random.unit());
-        const float cx = CAVE_AXIS_X + distance * std::cos(angle),
-                    cz = CAVE_AXIS_Z + distance * std::sin(angle);
+        const float cx = CAVE_AXIS_X + distance * cave::cosf(angle),
+                    cz = CAVE_AXIS_Z + distance * cave::sinf(angle);
         const float size = 1.5f + 1.5f * random.unit(), turn = twoPi * random.unit();
         const float base = caveFloorHeight(cx, cz) + patchBump(cx, cz) - 0.3f;
         float bx[3], bz[3];
         for (int c = 0; c < 3; ++c) {
-            bx[c] = cx + size * std::cos(turn + twoPi * static_cast<float>(c) / 3.0f);
-            bz[c] = cz + size * std::sin(turn + twoPi * static_cast<float>(c) / 3.0f);
+            bx[c] = cx + size * cave::cosf(turn + twoPi * static_cast<float>(c) / 3.0f);
+            bz[c] = cz + size * cave::sinf(turn + twoPi * static_cast<float>(c) / 3.0f);
         }
         const float apex = base + 1.5f * size;
         for (int c = 0; c < 3; ++c) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "math/float_bits.h"
 #include "tools/cavegen/cave_mesh.h"
 
 namespace cavegen {
@@ -135,10 +136,9 @@ Image makeCaveMap() {
             const double h = height[py][px];
             Colour c = heightColour(h);
             // Contour line where the 8-unit band changes towards the right or downwards neighbour.
-            const int band = static_cast<int>(std::floor(h / 8.0));
-            bool contour =
-                (px + 1 < kSize && static_cast<int>(std::floor(height[py][px + 1] / 8.0)) != band) ||
-                (py + 1 < kSize && static_cast<int>(std::floor(height[py + 1][px] / 8.0)) != band);
+            const int band = cave::floorToInt(h / 8.0);
+            bool contour = (px + 1 < kSize && cave::floorToInt(height[py][px + 1] / 8.0) != band) ||
+                           (py + 1 < kSize && cave::floorToInt(height[py + 1][px] / 8.0) != band);
             double shade = contour ? 0.72 : 1.0;
             if (px == 0 || py == 0 || px == kSize - 1 || py == kSize - 1) shade = 0.35; // the walls
             image.set(px, py, toByte(c.r * shade), toByte(c.g * shade), toByte(c.b * shade));
