@@ -26,7 +26,7 @@ before(async () => {
     assert.ok(fs.existsSync(path.join(WEB_DIR, f)), `${f} is missing in ${WEB_DIR}: run scripts/web.sh --build-only`);
   assert.ok(fs.existsSync(NATIVE), `the native cave-demo is missing (${NATIVE})`);
   scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'cave-web-'));
-  server = await serve([WEB_DIR, TESTS_DIR]);
+  server = await serve([WEB_DIR, TESTS_DIR, scratch]);
   browser = await launchBrowser();
 });
 
@@ -281,5 +281,38 @@ test('missing data files: message boxes as lines in the page, the debug log on t
     assert.ok(page.caveLog.includes('log: VokDebug.txt: ' + line), page.caveLog.join('\n'));
   } finally {
     await page.close();
+  }
+});
+
+test('a demo that cannot start says why on the page instead of staying blank', async () => {
+  fs.writeFileSync(path.join(scratch, 'bad_script.txt'), '1 keydown up\n2 keydown sideways\n');
+  const cases = [
+    // [query, what the page must say, set-up of the page before it loads]
+    ['?frames=ten', 'frames must be a whole number from 0 to 2147483647, not "ten"'],
+    ['?frames=99999999999', 'frames must be a whole number'],
+    ['?script=bad_script.txt', 'cave-demo could not start: bad_script.txt:2: unknown key "sideways"'],
+    ['?script=no_such_script.txt', 'The script no_such_script.txt could not be loaded (HTTP 404)'],
+    ['?script=http://example.invalid/s.txt', 'The script must be a file served beside this page'],
+    ['', 'This page needs WebGL2', () => {
+      const getContext = HTMLCanvasElement.prototype.getContext;
+      HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+        return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest);
+      };
+    }],
+  ];
+  for (const [query, expected, setup] of cases) {
+    const page = await openPage(browser);
+    try {
+      if (setup) await page.evaluateOnNewDocument(setup);
+      await page.goto(server.url + query);
+      await page.waitForFunction(() => window.caveDemo && window.caveDemo.phase !== 'loading', {timeout: 60000});
+      const state = await page.evaluate(() => ({...window.caveDemo}));
+      const notice = await page.$eval('#notice', (n) => (n.hidden ? '' : n.textContent));
+      assert.equal(state.phase, 'failed', `${query}: ${JSON.stringify(state)}`);
+      assert.equal(state.frames, 0, query);
+      assert.ok(notice.includes(expected), `${query}: the page says "${notice}"`);
+    } finally {
+      await page.close();
+    }
   }
 });
