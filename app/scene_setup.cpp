@@ -51,24 +51,42 @@ void resetRandom() {
 
 int setupScene() {
     IDirectDrawSurface7** checkSlot = loadSlot("check.bmp");
-    placeBody(createBody(checkSlot, BALL_RADIUS, BALL_MASS), 0.0f, COLUMN_BASE_Y, 0.0f);
+    createBall(checkSlot);
 
     loadSlot("map.bmp"); // loaded and released like the others; nothing draws with it
     IDirectDrawSurface7** blockSlot = loadSlot("block.bmp");
 
+    createColumn(checkSlot);
+
+    cameraDirection = Vector3(0.0f, 0.0f, 1.0f);
+    loadWorldMesh(blockSlot, "cave.x");
+    return 1;
+}
+
+int createBall(IDirectDrawSurface7** textureSlot) {
+    const int ball = createBody(textureSlot, BALL_RADIUS, BALL_MASS);
+    placeBody(ball, 0.0f, COLUMN_BASE_Y, 0.0f);
+    return ball;
+}
+
+int createColumn(IDirectDrawSurface7** textureSlot) {
+    int created = 0;
     for (int j = 0; j < COLUMN_SPHERES; ++j) {
-        const int body = createBody(checkSlot, BALL_RADIUS, SPHERE_MASS);
+        const int body = createBody(textureSlot, BALL_RADIUS, SPHERE_MASS);
         const int r1 = nextRandom();
         const float z = COLUMN_Z + static_cast<float>(r1 % 16) * JITTER_STEP;
         const int r2 = nextRandom();
         const float x = static_cast<float>(r2 % 16) * JITTER_STEP;
         const float y = COLUMN_BASE_Y + COLUMN_SPACING * static_cast<float>(j);
         placeBody(body, x, y, z);
+        if (body >= 0) ++created;
     }
+    return created;
+}
 
-    cameraDirection = Vector3(0.0f, 0.0f, 1.0f);
-    loadWorldMesh(blockSlot, "cave.x");
-    return 1;
+int createDemoBodies(IDirectDrawSurface7** textureSlot) {
+    const int ball = createBall(textureSlot);
+    return (ball >= 0 ? 1 : 0) + createColumn(textureSlot);
 }
 
 int loadWorldMesh(IDirectDrawSurface7** slot, const char* fileName) {

@@ -1,12 +1,13 @@
 // cave_bench.cpp -- cave-bench: time per simulation step for the demonstration's 101 bodies
 //
-// Each benchmark sets up the 101 bodies over a world (the generated bowl, the shipped cave, the
-// generated 20,000-triangle cave) and times consecutive calls of
-// stepSimulation(1/60) from the first step on, one step per iteration, so the figure is the mean step
-// time over the whole drop (bodies falling, landing, piling up and rolling). Every world is timed with
-// the exhaustive search (every body against every triangle, every pair) and with the accelerated one
-// (triangle hierarchy and pair sweep); the accelerated run reports speedup = exhaustive / accelerated.
-// Steps are timed in thread CPU time ("Time" column, manual time).
+// Each benchmark sets up the 101 bodies through the demonstration's own body creation over a world (the
+// generated bowl, the shipped cave loaded as the demonstration loads it, the generated 20,000-triangle
+// cave) and times consecutive calls of stepSimulation(1/60) from the first step on, one step per
+// iteration, so the figure is the mean step time over the whole drop (bodies falling, landing, piling up
+// and rolling). Every world is timed with the exhaustive search (every body against every triangle,
+// every pair) and with the accelerated one (triangle hierarchy and pair sweep); the accelerated run
+// reports speedup = exhaustive / accelerated. Steps are timed in thread CPU time ("Time" column, manual
+// time).
 //
 //   cave-bench --benchmark_out=bench/results/<machine>.json --benchmark_out_format=json
 #include <benchmark/benchmark.h>
@@ -14,30 +15,24 @@
 #include <time.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "physics/bodies.h"
 #include "physics/collision.h"
 #include "physics/simulation.h"
 #include "physics/testing/test_scenes.h"
-#include "render/texture.h"
 
 namespace {
 
 enum World { BOWL = 0, CAVE = 1, SHIPPED = 2 };
 double exhaustiveSecondsPerStep[3] = {0.0, 0.0, 0.0}; // filled by the exhaustive runs, which come first
 
-// The shipped cave as the demonstration loads it: the first mesh of cave.x scaled by 8, read from
-// $CAVE_BENCH_DATA or else the source tree's assets folder.
-bool fillShippedCave(RenderObject* object) {
+// The shipped cave as the demonstration loads it (its own loadWorldMesh), read from $CAVE_BENCH_DATA or
+// else the source tree's assets folder.
+RenderObject* setupShippedScene() {
     const char* folder = std::getenv("CAVE_BENCH_DATA");
     const std::string path = std::string(folder != nullptr ? folder : CAVE_ASSETS_DIR) + "/cave.x";
-    std::memset(static_cast<void*>(object), 0, sizeof *object);
-    convertScene(object, path.c_str(), nullptr);
-    transformVertices(object, Matrix4(8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 1));
-    object->world = IDENTITY_MATRIX;
-    return worldTriangleCount(object) > 0;
+    return setupDemoSceneFromFile(path.c_str());
 }
 
 // CPU time of this thread, seconds: steadier than wall time on a machine shared with other work.
@@ -50,7 +45,7 @@ double threadSeconds() {
 void stepWorld(benchmark::State& state, World world, ContactSearch search) {
     RenderObject* mesh = world == BOWL   ? setupBowlScene()
                          : world == CAVE ? setupCaveScene()
-                                         : setupDemoScene(fillShippedCave);
+                                         : setupShippedScene();
     if (mesh == nullptr) {
         state.SkipWithError(world == SHIPPED ? "cannot read cave.x (set CAVE_BENCH_DATA)"
                                              : "cannot build the scene");

@@ -1,10 +1,13 @@
 // persist.cpp -- stored values, tagged sections, the tag table and the stored-object reader
 #include "framework/persist.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 TVokTagTable vokTagTable;
+int32_t vokStoreRefusals = 0;
+int32_t vokStoreDepth = 0;
 
 // Nesting depth of the LoadObject calls in progress.
 static int vokLoadDepth = 0;
@@ -110,18 +113,27 @@ static void WriteSectionHeader(TVokStream* stream, const TVokSection* section) {
     stream->Write(name, static_cast<uint32_t>(std::strlen(name) + 1));
 }
 
-void BeginSection(TVokStream* stream, TVokSection* section, const char* name) {
+bool BeginSection(TVokStream* stream, TVokSection* section, const char* name) {
     delete[] section->name;
-    section->name = VokCopyString(name ? name : "");
+    section->name = nullptr;
+    if (!name) name = "";
+    if (std::strlen(name) > static_cast<size_t>(VOK_MAX_SECTION_NAME)) {
+        ++vokStoreRefusals;
+        return false;
+    }
+    section->name = VokCopyString(name);
     section->start = stream->Tell();
     WriteSectionHeader(stream, section);
+    return true;
 }
 
-void EndSection(TVokStream* stream, TVokSection* section) {
+bool EndSection(TVokStream* stream, TVokSection* section) {
+    if (!section->name) return false;
     section->end = stream->Tell();
     stream->Seek(section->start);
     WriteSectionHeader(stream, section);
     stream->Seek(section->end);
+    return true;
 }
 
 bool ReadSectionHeader(TVokStream* stream, TVokSection* section) {
@@ -220,6 +232,93 @@ TVokLSObj* LoadObject(TVokStream* stream) {
     }
     --vokLoadDepth;
     return object;
+}
+
+// ---- writing ------------------------------------------------------------------
+
+void VokResetStoreState() {
+    vokStoreRefusals = 0;
+    vokStoreDepth = 0;
+}
+
+bool VokWriteRecord(TVokLSObj* object, TVokStream* stream) {
+    const char* name = object->classInfo ? object->classInfo->name : nullptr;
+    size_t length = name ? std::strlen(name) : 0;
+    if (length == 0 || length > static_cast<size_t>(VOK_MAX_CLASS_NAME) ||
+        vokStoreDepth >= VOK_MAX_LOAD_DEPTH) {
+        ++vokStoreRefusals;
+        return false;
+    }
+    WriteInt32(stream, static_cast<int32_t>(length));
+    stream->Write(name, static_cast<uint32_t>(length));
+    object->WriteSections(stream);
+    return true;
+}
+
+namespace {
+
+// A stream that keeps only its position and length: what a write would leave,
+// without the bytes. SaveObject writes an object here first to learn whether any
+// part of it is refused.
+class TVokMeasureStream : public TVokStream {
+  public:
+    int32_t Seek(int32_t to) override {
+        if (to < 0 || to > length) return -1;
+        position = to;
+        return 0;
+    }
+    int32_t Tell() override { return position; }
+    int32_t Read(void*, uint32_t) override { return 0; }
+    int32_t Write(const void*, uint32_t count) override {
+        if (count > static_cast<uint32_t>(INT32_MAX - position)) return 0;
+        position += static_cast<int32_t>(count);
+        if (position > length) length = position;
+        return 1;
+    }
+    int32_t Size() override { return length; }
+
+  private:
+    int32_t position = 0;
+    int32_t length = 0;
+};
+
+// The stream an object is saved to, noting every write or seek that fails.
+class TVokCheckedStream : public TVokStream {
+  public:
+    explicit TVokCheckedStream(TVokStream* target) : target(target) {}
+
+    int32_t Seek(int32_t position) override { return Note(target->Seek(position) == 0) ? 0 : -1; }
+    int32_t Tell() override { return target->Tell(); }
+    int32_t Read(void* buffer, uint32_t count) override { return target->Read(buffer, count); }
+    int32_t Write(const void* buffer, uint32_t count) override {
+        return Note(target->Write(buffer, count) == 1);
+    }
+    int32_t Size() override { return target->Size(); }
+
+    bool failed = false;
+
+  private:
+    bool Note(bool ok) {
+        if (!ok) failed = true;
+        return ok;
+    }
+    TVokStream* target;
+};
+
+} // namespace
+
+bool SaveObject(TVokStream* stream, TVokLSObj* object) {
+    if (!stream || !object) return false;
+    int32_t refusals = vokStoreRefusals;
+    int32_t depth = vokStoreDepth;
+    TVokMeasureStream measure;
+    object->Write(&measure);
+    vokStoreDepth = depth;
+    if (vokStoreRefusals != refusals) return false;
+    TVokCheckedStream checked(stream);
+    object->Write(&checked);
+    vokStoreDepth = depth;
+    return vokStoreRefusals == refusals && !checked.failed && stream->Tell() >= 0;
 }
 
 // ---- tag table ------------------------------------------------------------------

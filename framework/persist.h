@@ -57,11 +57,15 @@ void WriteFloat(TVokStream* stream, float value);
 float ReadFloat(TVokStream* stream);
 
 // Opens a section: sets the record's name and start, writes the header with the
-// record's current end as a placeholder.
-void BeginSection(TVokStream* stream, TVokSection* section, const char* name);
+// record's current end as a placeholder. A name longer than VOK_MAX_SECTION_NAME,
+// which the reader would refuse, is refused here: false, nothing written, the
+// record left without a name (so its EndSection writes nothing either) and the
+// refusal counted in vokStoreRefusals.
+bool BeginSection(TVokStream* stream, TVokSection* section, const char* name);
 // Closes a section: sets end to the current position, rewrites the header at
-// start and returns to end.
-void EndSection(TVokStream* stream, TVokSection* section);
+// start and returns to end. False, and nothing written, when the record holds no
+// open section (a refused BeginSection).
+bool EndSection(TVokStream* stream, TVokSection* section);
 // Reads one section header into the record, leaving the stream at the payload.
 // False when the header is cut short or its name is longer than VOK_MAX_SECTION_NAME.
 bool ReadSectionHeader(TVokStream* stream, TVokSection* section);
@@ -78,6 +82,33 @@ bool ReadSections(TVokLSObj* object, TVokStream* stream);
 // are damaged or the objects nest deeper than VOK_MAX_LOAD_DEPTH. A damaged body
 // yields the part read so far.
 TVokLSObj* LoadObject(TVokStream* stream);
+
+// ---- writing what the reader reads back ----------------------------------------
+// The writer keeps to the reader's limits: a section name longer than
+// VOK_MAX_SECTION_NAME, a class name that is empty or longer than
+// VOK_MAX_CLASS_NAME, and an object stored deeper than VOK_MAX_LOAD_DEPTH stored
+// objects inside one another (a tree of 255 levels is the deepest, since the
+// sentinel record that closes a child list is one level below the children) are
+// refused and counted, instead of being written where a reload would stop or misread.
+
+extern int32_t vokStoreRefusals; // records and sections refused by the writer since the last reset
+extern int32_t vokStoreDepth;    // tree bodies being written around the record being written (0 at the top)
+
+// Sets both counters to 0.
+void VokResetStoreState();
+
+// Writes one object's record: its class name, its tagged sections (WriteTags) and
+// the "TEND" end marker. False, with nothing written, when the class name cannot be
+// read back or the record would lie deeper than VOK_MAX_LOAD_DEPTH.
+bool VokWriteRecord(TVokLSObj* object, TVokStream* stream);
+
+// Writes a whole object (its Write) so that LoadObject reads it back. First writes it
+// to a stream that keeps nothing, and only when nothing was refused there writes it
+// to `stream`. True when the object was written and every write reached the stream;
+// false when it cannot be stored readably (then nothing is written) or the stream
+// took a write or seek short (then what stands after the start position is not a
+// stored object).
+bool SaveObject(TVokStream* stream, TVokLSObj* object);
 
 // Reads one section's payload into an object; the stream it is given ends at the
 // section's end. The result is ignored.

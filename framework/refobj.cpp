@@ -48,11 +48,7 @@ void TVokLSObj::ReadBody(TVokStream*) {}
 void TVokLSObj::WriteTags(TVokStream*, TVokSection*) {}
 
 void TVokLSObj::Write(TVokStream* stream) {
-    const char* name = classInfo ? classInfo->name : nullptr;
-    int32_t length = name ? static_cast<int32_t>(std::strlen(name)) : 0;
-    WriteInt32(stream, length);
-    if (length > 0) stream->Write(name, static_cast<uint32_t>(length));
-    WriteSections(stream);
+    VokWriteRecord(this, stream);
 }
 
 void TVokLSObj::WriteSections(TVokStream* stream) {
@@ -213,5 +209,6 @@ void VokShutdownFramework() {
         vokClassRegistry = nullptr;
     }
     VokClearTagTable();
+    VokResetStoreState();
     VokFreeNodePool();
 }

@@ -55,6 +55,7 @@ class TVokLSObj : public TVokRefObj {
     // Reads what follows the object's tagged sections; nothing at this level.
     virtual void ReadBody(TVokStream* stream);
     // Writes the whole object: class name, tagged sections, end marker, body.
+    // Writes nothing when the record cannot be read back (VokWriteRecord).
     virtual void Write(TVokStream* stream);
     // Writes the class's own tagged sections; nothing at this level. An override
     // calls its base's WriteTags first.

@@ -121,17 +121,101 @@ static TVokVTree* WalkSuccessor(TVokVTree* node) {
     return following;
 }
 
-// Walks go along the sibling chain by iteration and down into children by
-// recursion (through the sentinel, which passes on to the first child).
+// ---- walks ----------------------------------------------------------------------
+//
+// Each walk passes itself on to the next sibling by calling that sibling's walk
+// method, so a class that overrides a walk is reached wherever its node stands.
+// Called plainly, that would nest one call per sibling, and a long row of siblings
+// would exhaust the stack. So the calls nest only while fewer than
+// WALK_NESTED_CALLS walk calls are in progress; deeper than that, the walk still
+// calls the sibling's method, but the framework's own method, reached that way,
+// hands the node back at once and the calling loop carries on with it. An override
+// reached there runs in full; if it calls the framework's walk for its own node,
+// that part of the walk (the node, its subtree, its later siblings) runs after the
+// override returns instead of inside it.
+
+namespace {
+
+enum WalkKind { WALK_AFTER_SIBLINGS, WALK_POST_ORDER, WALK_PRE_ORDER };
+
+constexpr int32_t WALK_NESTED_CALLS = 512;
+
+// The hand-over between a walk loop and the sibling it passes on to; at rest when no
+// walk runs (every field returns to its value before the call).
+struct WalkHandOver {
+    TVokVTree* node = nullptr;       // sibling being called, whose own walk method may hand it back
+    WalkKind kind = WALK_PRE_ORDER;  // the walk being passed on
+    TVokVTree* handedBack = nullptr; // the sibling, once its method handed it back
+};
+WalkHandOver walkHandOver;
+int32_t walkNesting = 0; // walk calls in progress that nest (children, siblings while shallow)
+
+void CallWalk(TVokVTree* node, WalkKind kind, TVokVisitFunc callback, int32_t argument) {
+    switch (kind) {
+    case WALK_AFTER_SIBLINGS:
+        node->VisitAfterSiblings(callback, argument);
+        break;
+    case WALK_POST_ORDER:
+        node->VisitPostOrder(callback, argument);
+        break;
+    case WALK_PRE_ORDER:
+        node->VisitPreOrder(callback, argument);
+        break;
+    }
+}
+
+// Called on entry to the framework's walk method: true when the node was just handed
+// over by a walk loop that carries on with it itself. Any other entry means the
+// pending hand-over reached an override first, which then may no longer hand back.
+bool HandsBack(TVokVTree* node, WalkKind kind) {
+    if (walkHandOver.node == node && walkHandOver.kind == kind) {
+        walkHandOver.node = nullptr;
+        walkHandOver.handedBack = node;
+        return true;
+    }
+    walkHandOver.node = nullptr;
+    return false;
+}
+
+// Walks a node's children: through its sentinel, which passes on to the first child.
+void WalkChildren(TVokVTree* node, WalkKind kind, TVokVisitFunc callback, int32_t argument) {
+    if (!node->childList) return;
+    ++walkNesting;
+    CallWalk(node->childList, kind, callback, argument);
+    --walkNesting;
+}
+
+// Passes the walk on to the following sibling by calling its walk method. True when
+// that method handed the sibling back, so that the caller's loop carries on with it.
+bool PassOn(TVokVTree* following, WalkKind kind, TVokVisitFunc callback, int32_t argument) {
+    if (walkNesting < WALK_NESTED_CALLS) {
+        ++walkNesting;
+        CallWalk(following, kind, callback, argument);
+        --walkNesting;
+        return false;
+    }
+    WalkHandOver saved = walkHandOver;
+    walkHandOver.node = following;
+    walkHandOver.kind = kind;
+    walkHandOver.handedBack = nullptr;
+    CallWalk(following, kind, callback, argument);
+    bool handedBack = walkHandOver.handedBack == following;
+    walkHandOver = saved;
+    return handedBack;
+}
+
+} // namespace
+
 void TVokVTree::VisitAfterSiblings(TVokVisitFunc callback, int32_t argument) {
+    if (HandsBack(this, WALK_AFTER_SIBLINGS)) return;
     TVokVTree* node = this;
     for (;;) {
-        if (node->childList) node->childList->VisitAfterSiblings(callback, argument);
+        WalkChildren(node, WALK_AFTER_SIBLINGS, callback, argument);
         TVokVTree* following = WalkSuccessor(node);
-        if (!following) break;
+        if (!following || !PassOn(following, WALK_AFTER_SIBLINGS, callback, argument)) break;
         node = following;
     }
-    // The later siblings are reported before the earlier ones.
+    // The siblings this loop carried on with are reported last to first, then this node.
     for (;;) {
         TVokVTree* earlier = node->prev;
         if (callback) callback(node, argument);
@@ -141,25 +225,67 @@ void TVokVTree::VisitAfterSiblings(TVokVisitFunc callback, int32_t argument) {
 }
 
 void TVokVTree::VisitPostOrder(TVokVisitFunc callback, int32_t argument) {
-    for (TVokVTree* node = this; node; node = WalkSuccessor(node)) {
-        if (node->childList) node->childList->VisitPostOrder(callback, argument);
+    if (HandsBack(this, WALK_POST_ORDER)) return;
+    for (TVokVTree* node = this;;) {
+        WalkChildren(node, WALK_POST_ORDER, callback, argument);
         if (callback) callback(node, argument);
+        TVokVTree* following = WalkSuccessor(node);
+        if (!following || !PassOn(following, WALK_POST_ORDER, callback, argument)) return;
+        node = following;
     }
 }
 
 void TVokVTree::VisitPreOrder(TVokVisitFunc callback, int32_t argument) {
-    for (TVokVTree* node = this; node; node = WalkSuccessor(node)) {
+    if (HandsBack(this, WALK_PRE_ORDER)) return;
+    for (TVokVTree* node = this;;) {
         if (callback) callback(node, argument);
-        if (node->childList) node->childList->VisitPreOrder(callback, argument);
+        WalkChildren(node, WALK_PRE_ORDER, callback, argument);
+        TVokVTree* following = WalkSuccessor(node);
+        if (!following || !PassOn(following, WALK_PRE_ORDER, callback, argument)) return;
+        node = following;
     }
 }
 
+// Levels of stored records that writing `top` makes: its own record, each child's
+// one level down, and the sentinel record that closes every child list one level
+// below that list's children. Counted without recursion; stops once past `limit`.
+static int32_t StoredLevels(TVokVTree* top, int32_t limit) {
+    int32_t deepest = 1;
+    int32_t level = 1;
+    TVokVTree* node = top;
+    for (;;) {
+        if (node->childList && level + 1 > deepest) deepest = level + 1;
+        if (deepest > limit) return deepest;
+        if (TVokVTree* child = node->FirstChild()) {
+            node = child;
+            ++level;
+            continue;
+        }
+        for (;;) {
+            if (node == top) return deepest;
+            if (TVokVTree* sibling = node->NextSibling()) {
+                node = sibling;
+                break;
+            }
+            node = node->parent;
+            --level;
+        }
+    }
+}
+
+// A tree that would be stored deeper than the reader reads is refused whole before
+// anything is written; below the top that check has already been made.
 void TVokVTree::Write(TVokStream* stream) {
-    TVokLSObj::Write(stream);
-    if (!childList) return;
+    if (vokStoreDepth == 0 && StoredLevels(this, VOK_MAX_LOAD_DEPTH) > VOK_MAX_LOAD_DEPTH) {
+        ++vokStoreRefusals;
+        return;
+    }
+    if (!VokWriteRecord(this, stream) || !childList) return;
+    ++vokStoreDepth;
     for (TVokVTree* child = FirstChild(); child; child = child->NextSibling())
         child->Write(stream);
     childList->Write(stream);
+    --vokStoreDepth;
 }
 
 // Children are stored objects up to the sentinel's record. Anything that is not

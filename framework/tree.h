@@ -23,12 +23,18 @@ class TVokVTree : public TVokLSObj {
     // Reads the children (only with a child list): stored objects up to the
     // sentinel record.
     void ReadBody(TVokStream* stream) override;
-    // Own record, then each child, then the sentinel's record (only with a child list).
+    // Own record, then each child, then the sentinel's record (only with a child
+    // list). A tree whose records would lie deeper than VOK_MAX_LOAD_DEPTH (more
+    // than 255 levels of nodes with child lists) is refused whole: nothing is
+    // written and the refusal is counted (SaveObject reports it).
     void Write(TVokStream* stream) override;
 
     // Walks; each visits this node, its subtree and its later siblings with
-    // theirs. A null callback is allowed. With R having children A (children
-    // A1, A2) and B, started on R:
+    // theirs, passing itself on to the first child and to the next sibling by
+    // calling their walk method, so an override is reached wherever its node
+    // stands (tree.cpp tells how long sibling rows keep the stack flat). A null
+    // callback is allowed. With R having children A (children A1, A2) and B,
+    // started on R:
     //   VisitAfterSiblings: A2, A1, B, A, R  (children, later siblings, then the node)
     //   VisitPostOrder:     A1, A2, A, B, R  (children, the node, later siblings)
     //   VisitPreOrder:      R, A, A1, A2, B  (the node, children, later siblings)

@@ -1,18 +1,31 @@
-// sdl_gl.h -- what the SDL backend and the OpenGL device share inside cave_platform_sdl_gl (no SDL/GL types).
+// sdl_gl.h -- what the SDL backend and the OpenGL devices share inside cave_platform_sdl_gl (no SDL/GL
+// types).
 #pragma once
 
 #include "platform/d3d7.h"
+#include "platform/win32.h"
 
 struct SDL_Window;
 
 // win32_sdl.cpp: the SDL window made for a window of the core, or null.
 SDL_Window* sdlWindowOf(HWND hwnd);
 
-// d3d7_gl.cpp: the OpenGL DirectDraw implementation (installed by platformStartSdl).
+// d3d7_gl_fixed.cpp: the DirectDraw implementation of the fixed-function device.
 HRESULT glCreateDirectDraw(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw);
+
+// d3d7_gl_context.cpp:
+// Sets SDL's OpenGL attributes for the renderer's context (before the context is made) and returns the
+// DirectDraw implementation of its device.
+PlatformDirectDrawFactory glPrepareRenderer(PlatformRenderer renderer);
 // A window is about to go: the OpenGL context lets go of it.
 void glForgetWindow(SDL_Window* window);
 // Destroys the OpenGL context (platformStopSdl). Objects still alive stop drawing.
 void glShutdown();
 // The last presented frame: client-area pixels 0x00RRGGBB, top row first; null before the first present.
+// Read from the back buffer on the first request after a present.
 const uint32_t* glPresentedFrame(int* width, int* height);
+// GL_VERSION of the context ("" before it is made): which OpenGL the device runs on.
+const char* glContextVersion();
+// Testing: textures larger than `side` are scaled down as if it were the context's GL_MAX_TEXTURE_SIZE
+// (0: the context's own). Cleared by glShutdown.
+void glSetTextureSizeLimit(int side);

@@ -322,10 +322,11 @@ SHORT GetKeyState(int virtKey);
 DWORD GetTickCount(void);
 
 // user32 / gdi32: bitmaps and device contexts.
-// LoadImageA (win32_sdl.cpp) reads a Windows bitmap file; it needs the SDL backend library but no window.
-// It returns null for a file that is missing, unreadable, not a bitmap or cut short, and for one whose
-// header claims more than PLATFORM_MAX_BITMAP_SIDE pixels a side or PLATFORM_MAX_BITMAP_PIXELS in all
-// (checked before any pixel memory is allocated, so a small hostile file cannot claim gigabytes).
+// LoadImageA (bitmap_decode.cpp, the core) reads a Windows bitmap file; it needs no backend and no window.
+// It returns null for a file that is missing, unreadable, not a plain file, not a bitmap or cut short, and
+// for one whose header claims more than PLATFORM_MAX_BITMAP_SIDE pixels a side or
+// PLATFORM_MAX_BITMAP_PIXELS in all (checked before any pixel memory is allocated, so a small hostile file
+// cannot claim gigabytes). platformDecodeBitmap (bitmap_decode.h) is its decoder.
 #define PLATFORM_MAX_BITMAP_SIDE 16384
 #define PLATFORM_MAX_BITMAP_PIXELS (1 << 24) // 64 MiB at 32 bits per pixel
 HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, int cx, int cy, UINT flags);
@@ -427,9 +428,16 @@ enum class PlatformMode {
     Windowed, // a real window on the desktop, real clock, message boxes on screen
     Headless, // SDL's offscreen video driver (OpenGL through EGL, no display), virtual clock, stderr
 };
+// The Direct3D device the SDL backend installs, and the OpenGL context it runs on.
+enum class PlatformRenderer {
+    FixedFunction, // OpenGL's fixed function on a compatibility-profile context
+    Shader,        // GLSL shaders on an OpenGL 3.3 core context
+    ShaderOnEs,    // GLSL ES shaders on an OpenGL ES 3.0 context (as in a browser's WebGL2)
+};
 struct PlatformOptions {
     PlatformMode mode = PlatformMode::Windowed;
     uint32_t idleAdvanceMs = 20; // headless: virtual milliseconds per idle poll (20: a frame every pass)
+    PlatformRenderer renderer = PlatformRenderer::FixedFunction;
 };
 // Starts the SDL backend (win32_sdl.cpp) and installs it and the OpenGL DirectDraw implementation.
 // Returns false with a line on stderr if SDL cannot start, or if a windowed start finds no display (SDL

@@ -1,5 +1,5 @@
-// win32_sdl.cpp -- the SDL2 backend of the Win32 layer: real windows, input events, ticks, bitmaps, message
-// boxes.
+// win32_sdl.cpp -- the SDL2 backend of the Win32 layer: real windows, input events, ticks, message boxes,
+// screenshots.
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
-
-#include <sys/stat.h>
 
 #include "platform/sdl_gl.h"
 #include "platform/win32.h"
@@ -201,12 +199,12 @@ bool platformStartSdl(const PlatformOptions& options) {
         return false;
     }
     s.started = true;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    PlatformDirectDrawFactory directDraw = glPrepareRenderer(options.renderer); // the context it needs
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
     platformSetBackend(&sdlBackend);
     platformUseVirtualClock(s.headless, s.headless ? options.idleAdvanceMs : 0);
-    platformSetDirectDrawFactory(glCreateDirectDraw);
+    platformSetDirectDrawFactory(directDraw);
     return true;
 }
 
@@ -223,63 +221,6 @@ void platformStopSdl() {
 
 bool platformIsHeadless() {
     return s.started && s.headless;
-}
-
-namespace {
-
-// Reads the size that a bitmap file's headers claim and leaves the stream where it was. False when the
-// file does not start like a Windows bitmap or claims more than LoadImageA takes: SDL allocates the
-// whole surface from the header before it reads a pixel.
-bool bitmapSizeAcceptable(SDL_RWops* file) {
-    Sint64 start = SDL_RWtell(file);
-    Uint8 h[26]; // file header (14 bytes), then the info header's size, width and height
-    bool whole = SDL_RWread(file, h, 1, sizeof h) == sizeof h;
-    SDL_RWseek(file, start, RW_SEEK_SET);
-    if (!whole || h[0] != 'B' || h[1] != 'M') return false;
-    auto le16 = [&h](int at) { return Uint32(h[at]) | Uint32(h[at + 1]) << 8; };
-    auto le32 = [&](int at) { return le16(at) | le16(at + 2) << 16; };
-    Sint64 width, height;
-    if (le32(14) == 12) { // BITMAPCOREHEADER: unsigned 16-bit sizes
-        width = le16(18);
-        height = le16(20);
-    } else { // BITMAPINFOHEADER and its successors: signed 32-bit sizes, negative height for top-down
-        width = Sint32(le32(18));
-        height = Sint32(le32(22));
-    }
-    if (width < 0) width = -width;
-    if (height < 0) height = -height;
-    return width > 0 && height > 0 && width <= PLATFORM_MAX_BITMAP_SIDE &&
-           height <= PLATFORM_MAX_BITMAP_SIDE && width * height <= PLATFORM_MAX_BITMAP_PIXELS;
-}
-
-} // namespace
-
-HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
-    if (!name || type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE)) return nullptr;
-    // Only plain files: opening a named pipe would wait for a writer, and a device may never end.
-    struct stat info;
-    if (stat(name, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
-    SDL_RWops* file = SDL_RWFromFile(name, "rb");
-    if (!file) return nullptr;
-    if (!bitmapSizeAcceptable(file)) {
-        SDL_RWclose(file);
-        return nullptr;
-    }
-    SDL_Surface* loaded = SDL_LoadBMP_RW(file, 1); // closes the file
-    if (!loaded) return nullptr;
-    SDL_Surface* rgb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGB888, 0);
-    SDL_FreeSurface(loaded);
-    if (!rgb) return nullptr;
-    std::vector<uint32_t> pixels(size_t(rgb->w) * size_t(rgb->h));
-    SDL_LockSurface(rgb);
-    for (int y = 0; y < rgb->h; ++y)
-        std::memcpy(&pixels[size_t(y) * size_t(rgb->w)],
-                    static_cast<const uint8_t*>(rgb->pixels) + size_t(y) * size_t(rgb->pitch),
-                    size_t(rgb->w) * 4);
-    SDL_UnlockSurface(rgb);
-    HBITMAP bm = platformCreateBitmap(rgb->w, rgb->h, pixels.data());
-    SDL_FreeSurface(rgb);
-    return bm;
 }
 
 bool platformSaveScreenshot(const char* pngPath) {

@@ -5,11 +5,12 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev
+  libsdl2-dev libsdl2-image-dev libstb-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth x11-utils
   clang-format
+  clang libclang-rt-14-dev
   emscripten
 )
 # node runs the WebAssembly build; Debian's nodejs only where no node is installed (it conflicts with

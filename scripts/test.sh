@@ -31,12 +31,20 @@ if git rev-parse --is-inside-work-tree >/dev/null 2>&1 &&
 fi
 
 run_suite release
+echo "== layers =="
+# SDL2 and OpenGL only in the backend, the demo executable, the bench and their tests.
+bash scripts/check_layers.sh "$PWD" build/release
+echo "== math calls =="
 # Nothing that feeds the simulation or the generated data calls the math library but for sqrt.
 bash scripts/check_math_calls.sh build/release
+echo "== WebAssembly traces =="
 # The same traces natively and in the WebAssembly build under node.
 bash scripts/check_wasm_traces.sh build/release
 # Mesa's drivers keep allocations until process exit; leaks there are not ours.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite asan
+echo "== fuzz =="
+# Every fuzz target replays its committed corpus, then fuzzes a fixed number of inputs.
+bash scripts/fuzz.sh --check
 echo "test.sh: all suites passed"

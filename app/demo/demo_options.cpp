@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -50,6 +51,13 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
     app.add_option("--script", options.script, "deliver key and mouse events by frame number")
         ->type_name("FILE")
         ->check(CLI::ExistingFile.description(""));
+    const std::map<std::string, PlatformRenderer> renderers = {{"fixed", PlatformRenderer::FixedFunction},
+                                                               {"shader", PlatformRenderer::Shader}};
+    app.add_option("--renderer", options.renderer,
+                   std::string("draw with OpenGL's fixed function or with shaders (default: ") +
+                       (DEMO_DEFAULT_RENDERER == PlatformRenderer::Shader ? "shader" : "fixed") + ")")
+        ->type_name("fixed|shader")
+        ->transform(CLI::CheckedTransformer(renderers).description(""));
 
     DemoParseResult result;
     try {

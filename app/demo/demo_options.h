@@ -3,6 +3,11 @@
 
 #include <string>
 
+#include "platform/win32.h"
+
+// The device cave-demo draws with unless --renderer says otherwise.
+#define DEMO_DEFAULT_RENDERER PlatformRenderer::FixedFunction
+
 // The options of one run. None of them changes what the system does; they choose where it runs, where
 // its files are read from and what is recorded.
 struct DemoOptions {
@@ -12,6 +17,9 @@ struct DemoOptions {
     std::string screenshot; // --screenshot: PNG of the last frame; empty: none
     std::string trace;      // --trace: body trace CSV; empty: none
     std::string script;     // --script: input script; empty: none
+    // --renderer fixed|shader: the Direct3D device on OpenGL's fixed function or on GLSL shaders; the
+    // default is the faster of the two on a software rasterizer (llvmpipe).
+    PlatformRenderer renderer = DEMO_DEFAULT_RENDERER;
 };
 
 // What the caller does after parsing.

@@ -219,3 +219,114 @@ TEST_F(FrameworkTest, LoadObjectEndsLoopsAndDeepNesting) {
     EXPECT_EQ(depth, VOK_MAX_LOAD_DEPTH);
     top->Release();
 }
+
+namespace {
+
+// Writes one section whose name is `sectionName` (set before writing) around a 4-byte payload.
+std::string sectionName;
+std::vector<bool> sectionResults;
+class Named : public TVokLSObj {
+  public:
+    void WriteTags(TVokStream* stream, TVokSection* section) override {
+        sectionResults.push_back(BeginSection(stream, section, sectionName.c_str()));
+        WriteInt32(stream, 1234);
+        sectionResults.push_back(EndSection(stream, section));
+    }
+    static TVokClassInfo classRecord;
+    static TVokLSObj* Create() {
+        auto* o = new Named;
+        o->classInfo = &classRecord;
+        return o;
+    }
+};
+TVokClassInfo Named::classRecord = {nullptr, nullptr, nullptr};
+
+int32_t namedPayload = 0;
+int32_t ReadNamed(TVokStream* stream, TVokLSObj*) {
+    ReadInt32(stream, &namedPayload);
+    return 0;
+}
+
+// A chain of `levels` trees, each the only child of the one above.
+TVokVTree* Chain(int levels) {
+    TVokVTree* top = static_cast<TVokVTree*>(CreateObject("TVokTree"));
+    for (int i = 1; i < levels; ++i) {
+        auto* above = static_cast<TVokVTree*>(CreateObject("TVokTree"));
+        above->AppendChild(top);
+        top = above;
+    }
+    return top;
+}
+
+} // namespace
+
+// What the writer stores, the reader reads back: at the section-name and nesting
+// limits the round trip is whole (and the stream goes on readably after it); one
+// past them nothing is written and SaveObject says so.
+TEST_F(FrameworkTest, WriterRefusesWhatTheReaderCannotRead) {
+    ASSERT_TRUE(VokRegisterClassInfo(&Named::classRecord, "Named", "TVokLSObj", &Named::Create));
+    std::string longest(VOK_MAX_SECTION_NAME, 's');
+    ASSERT_TRUE(RegisterSectionReader(longest.c_str(), &ReadNamed));
+
+    sectionName = longest;
+    TVokLSObj* named = CreateObject("Named");
+    TVokBufferStream stream;
+    ASSERT_TRUE(SaveObject(&stream, named));
+    WriteInt32(&stream, 99);
+    stream.Seek(0);
+    TVokLSObj* loaded = LoadObject(&stream);
+    ASSERT_NE(loaded, nullptr);
+    loaded->Release();
+    EXPECT_EQ(namedPayload, 1234);
+    int32_t after = 0;
+    EXPECT_TRUE(ReadInt32(&stream, &after));
+    EXPECT_EQ(after, 99);
+
+    sectionName = longest + "s";
+    sectionResults.clear();
+    TVokBufferStream refused;
+    EXPECT_FALSE(SaveObject(&refused, named));
+    EXPECT_EQ(refused.Size(), 0);
+    named->Write(&refused); // written directly: no header, so no section a reader would misread
+    EXPECT_EQ(sectionResults, (std::vector<bool>{false, false, false, false}));
+    EXPECT_EQ(refused.Size(), 4 + 5 + 4 + 13); // class name, the bare payload, "TEND"
+    named->Release();
+
+    // 255 levels of trees: their sentinels make 256 levels of records, all read.
+    TVokVTree* deepest = Chain(VOK_MAX_LOAD_DEPTH - 1);
+    TVokBufferStream deep;
+    ASSERT_TRUE(SaveObject(&deep, deepest));
+    WriteInt32(&deep, 77);
+    deepest->Release();
+    deep.Seek(0);
+    TVokLSObj* top = LoadObject(&deep);
+    ASSERT_NE(top, nullptr);
+    int levels = 0;
+    for (TVokVTree* node = static_cast<TVokVTree*>(top); node; node = node->FirstChild())
+        ++levels;
+    EXPECT_EQ(levels, VOK_MAX_LOAD_DEPTH - 1);
+    EXPECT_TRUE(ReadInt32(&deep, &after));
+    EXPECT_EQ(after, 77);
+    top->Release();
+
+    // One level more is refused whole, by SaveObject and by Write alike.
+    TVokVTree* tooDeep = Chain(VOK_MAX_LOAD_DEPTH);
+    TVokBufferStream none;
+    int32_t refusals = vokStoreRefusals;
+    EXPECT_FALSE(SaveObject(&none, tooDeep));
+    tooDeep->Write(&none);
+    EXPECT_EQ(none.Size(), 0);
+    EXPECT_EQ(vokStoreRefusals, refusals + 2);
+    EXPECT_EQ(vokStoreDepth, 0);
+    // A subtree of it is shallow enough, and stores as it is.
+    EXPECT_TRUE(SaveObject(&none, tooDeep->FirstChild()));
+    tooDeep->Release();
+
+    // A stream that takes no writes: a failure, not a success.
+    std::string path = Path("read-only.bin");
+    { TVokFileStream create(path.c_str(), "wb"); }
+    TVokFileStream readOnly(path.c_str(), "rb");
+    TVokLSObj* plain = CreateObject("TVokLSObj");
+    EXPECT_FALSE(SaveObject(&readOnly, plain));
+    plain->Release();
+}

@@ -1,4 +1,5 @@
 // tree_test.cpp -- child lists, walks, destruction order and the stored form of trees
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -157,4 +158,100 @@ TEST_F(FrameworkTest, StringTreeRoundTripKeepsClassesShapeAndNames) {
     EXPECT_EQ(second->NextSibling(), nullptr);
     EXPECT_EQ(second->parent, copy);
     copy->Release();
+}
+
+namespace {
+
+// Overrides the three walks: notes "<name" and ">name" around the framework's own walk.
+class Loud : public TVokStringTree {
+  public:
+    void VisitAfterSiblings(TVokVisitFunc callback, int32_t argument) override {
+        Around([&] { TVokVTree::VisitAfterSiblings(callback, argument); });
+    }
+    void VisitPostOrder(TVokVisitFunc callback, int32_t argument) override {
+        Around([&] { TVokVTree::VisitPostOrder(callback, argument); });
+    }
+    void VisitPreOrder(TVokVisitFunc callback, int32_t argument) override {
+        Around([&] { TVokVTree::VisitPreOrder(callback, argument); });
+    }
+    static TVokClassInfo classRecord;
+    static TVokLSObj* Create() {
+        auto* o = new Loud;
+        o->classInfo = &classRecord;
+        return o;
+    }
+
+  private:
+    template <typename Walk> void Around(Walk walk) {
+        events.push_back(std::string("<") + name);
+        walk();
+        events.push_back(std::string(">") + name);
+    }
+};
+TVokClassInfo Loud::classRecord = {nullptr, nullptr, nullptr};
+
+int32_t RecordName(TVokVTree* node, int32_t) {
+    events.push_back(static_cast<TVokStringTree*>(node)->name);
+    return 0;
+}
+
+} // namespace
+
+// Each walk calls the next sibling's walk method, so an override is reached first,
+// in the middle and last among siblings, and wraps the rest of the walk exactly.
+// Past the nesting the stack allows, an override far down a long row is still reached.
+TEST_F(FrameworkTest, WalksReachAnOverrideWhereverItsNodeStands) {
+    ASSERT_TRUE(VokRegisterClassInfo(&Loud::classRecord, "Loud", "TVokStringTree", &Loud::Create));
+    TVokStringTree* r = Node("R");
+    for (const char* name : {"L1", "X", "L2", "Z", "L3"})
+        r->AppendChild(Node(name, name[0] == 'L' ? "Loud" : "TVokStringTree"));
+    auto walk = [r](void (TVokVTree::*visit)(TVokVisitFunc, int32_t)) {
+        events.clear();
+        (r->*visit)(&RecordName, 0);
+        return events;
+    };
+    using V = std::vector<std::string>;
+    EXPECT_EQ(walk(&TVokVTree::VisitPreOrder),
+              (V{"R", "<L1", "L1", "X", "<L2", "L2", "Z", "<L3", "L3", ">L3", ">L2", ">L1"}));
+    EXPECT_EQ(walk(&TVokVTree::VisitPostOrder),
+              (V{"<L1", "L1", "X", "<L2", "L2", "Z", "<L3", "L3", ">L3", ">L2", ">L1", "R"}));
+    EXPECT_EQ(walk(&TVokVTree::VisitAfterSiblings),
+              (V{"<L1", "<L2", "<L3", "L3", ">L3", "Z", "L2", ">L2", "X", "L1", ">L1", "R"}));
+    r->Release();
+
+    // A row of 5000 siblings with overrides at its start, middle and end: every node
+    // is visited once, the plain ones in row order, and every override is reached.
+    TVokStringTree* wide = Node("W");
+    const int ROW = 5000;
+    for (int i = 0; i < ROW; ++i) {
+        bool loud = i == 0 || i == ROW / 2 || i == ROW - 1;
+        wide->AppendChild(Node(std::to_string(i).c_str(), loud ? "Loud" : "TVokStringTree"));
+    }
+    for (auto visit :
+         {&TVokVTree::VisitPreOrder, &TVokVTree::VisitPostOrder, &TVokVTree::VisitAfterSiblings}) {
+        events.clear();
+        (wide->*visit)(&RecordName, 0);
+        std::vector<int> plain;
+        int reached = 0, left = 0, visits = 0;
+        for (const std::string& e : events) {
+            if (e[0] == '<') {
+                ++reached;
+            } else if (e[0] == '>') {
+                ++left;
+            } else {
+                ++visits;
+                if (e != "W") plain.push_back(std::stoi(e));
+            }
+        }
+        EXPECT_EQ(reached, 3);
+        EXPECT_EQ(left, 3);
+        EXPECT_EQ(visits, ROW + 1);
+        std::vector<int> sorted = plain;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(std::unique(sorted.begin(), sorted.end()), sorted.end());
+        if (visit != &TVokVTree::VisitAfterSiblings) {
+            EXPECT_TRUE(std::is_sorted(plain.begin() + 1, plain.end())); // the first override wraps the rest
+        }
+    }
+    wide->Release();
 }

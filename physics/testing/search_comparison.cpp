@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/scene_setup.h"
 #include "physics/bodies.h"
 #include "physics/collision.h"
 #include "physics/simulation.h"
@@ -97,6 +98,7 @@ bool searchesAgreeFromHere(int steps, std::string* difference) {
 
 bool demoSearchesAgree(RenderObject* worldMesh, int steps, std::string* difference) {
     resetPhysics();
+    resetRandom();
     if (createDemoBodies(nullptr) != 101 || registerWorldMesh(worldMesh) != 0) {
         if (difference != nullptr) *difference = "cannot set up the 101 bodies and the world mesh";
         return false;

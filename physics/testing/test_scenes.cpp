@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "app/scene_setup.h"
 #include "math/float_bits.h"
 #include "math/trig.h"
 #include "physics/bodies.h"
@@ -65,38 +66,31 @@ float bowlSurfaceHeight(float x, float z) {
     return h00 + (h11 - h01) * fx + (h01 - h00) * fz;
 }
 
-int DemoRandom::next() {
-    state = state * 214013u + 2531011u;
-    return static_cast<int>((state >> 16) & 0x7FFFu);
-}
+namespace {
 
-int createDemoBodies(IDirectDrawSurface7** textureSlot) {
-    int created = 0;
-    const int ball = createBody(textureSlot, 2.0f, 8.0f);
-    if (ball < 0) return created;
-    ++created;
-    translationMatrix(bodyRenderObject[ball]->world, 0.0f, 160.0f, 0.0f);
-    DemoRandom random;
-    for (int j = 0; j < 100; ++j) {
-        const int b = createBody(textureSlot, 2.0f, 4.0f);
-        if (b < 0) break;
-        ++created;
-        const float z = 66.0f + static_cast<float>(random.next() % 16) * 0.03125f;
-        const float x = static_cast<float>(random.next() % 16) * 0.03125f;
-        const float y = 160.0f + 4.0f * static_cast<float>(j);
-        translationMatrix(bodyRenderObject[b]->world, x, y, z);
-    }
-    return created;
-}
-
-RenderObject* setupDemoScene(bool (*fill)(RenderObject*)) {
+// Empty render-object table, body store and world-mesh list, and the generator at its first state.
+void startClean() {
     resetRenderObjects();
     resetPhysics();
+    resetRandom();
+}
+
+} // namespace
+
+RenderObject* setupDemoScene(bool (*fill)(RenderObject*)) {
+    startClean();
     if (createDemoBodies(nullptr) != 101) return nullptr;
     RenderObject* mesh = appendRenderObject();
     if (mesh == nullptr || !fill(mesh)) return nullptr;
     if (registerWorldMesh(mesh) != 0) return nullptr;
     return mesh;
+}
+
+RenderObject* setupDemoSceneFromFile(const char* fileName) {
+    startClean();
+    if (createDemoBodies(nullptr) != 101 || loadWorldMesh(nullptr, fileName) != 0) return nullptr;
+    RenderObject* mesh = worldMeshes[0];
+    return worldTriangleCount(mesh) > 0 ? mesh : nullptr;
 }
 
 RenderObject* setupBowlScene() {

@@ -34,21 +34,18 @@ bool buildCaveMesh(RenderObject* object);
 // Height of the cave's floor function at (x, z) (the triangles interpolate it).
 float caveFloorHeight(float x, float z);
 
-// The demonstration's pseudo-random generator: s = s * 214013 + 2531011, result (s >> 16) & 0x7FFF.
-struct DemoRandom {
-    unsigned state = 1; // starts at 1, never reseeded
-    int next();
-};
+// The demonstration's bodies come from its own scene set-up (createDemoBodies in app/scene_setup.h).
 
-// Creates the demonstration's 101 bodies in their starting places: body 0 (radius 2, mass 8) at
-// (0, 160, 0), then bodies 1..100 (radius 2, mass 4) at ((r2 & 15) / 32, 160 + 4j, 66 + (r1 & 15) / 32).
-// Returns the number created.
-int createDemoBodies(IDirectDrawSurface7** textureSlot);
-
-// Starts clean (render objects and physics reset), creates the 101 bodies, appends one more render
-// object filled by `fill` and registers it as the world mesh. Returns that mesh, or null on failure.
+// Starts clean (render objects, physics and the set-up's pseudo-random generator reset), creates the 101
+// bodies in the demonstration's starting places, appends one more render object filled by `fill` and
+// registers it as the world mesh. Returns that mesh, or null on failure.
 RenderObject* setupDemoScene(bool (*fill)(RenderObject*));
 
 // setupDemoScene with the bowl, or with the 20,000-triangle cave.
 RenderObject* setupBowlScene();
 RenderObject* setupCaveScene();
+
+// Starts clean as setupDemoScene does, creates the 101 bodies and loads the scene file as the
+// demonstration loads its cave (loadWorldMesh: first mesh, scaled by 8, untextured here). Returns the
+// world mesh, or null when the file gives no triangles.
+RenderObject* setupDemoSceneFromFile(const char* fileName);

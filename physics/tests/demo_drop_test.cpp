@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "app/scene_setup.h"
 #include "physics/bodies.h"
 #include "physics/collision.h"
 #include "physics/contact_index.h"
@@ -12,9 +13,9 @@
 #include "physics/testing/test_scenes.h"
 
 TEST(DemoDrop, StartingPlacesFollowTheGenerator) {
-    DemoRandom random;
-    EXPECT_EQ(random.next(), 41);
-    EXPECT_EQ(random.next(), 18467);
+    resetRandom();
+    EXPECT_EQ(nextRandom(), 41);
+    EXPECT_EQ(nextRandom(), 18467);
     ASSERT_NE(setupBowlScene(), nullptr);
     EXPECT_EQ(numBodies, 101);
     EXPECT_EQ(renderObjectCount, 102);

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/sdl_gl.h"
 #include "platform/tests/gl_support.h"
 
 namespace {
@@ -49,12 +50,15 @@ D3DCOLORVALUE cv(float r, float g, float b) {
     return {{r}, {g}, {b}, {0.0f}};
 }
 
-class GlDevice : public ::testing::Test {
+// Every device test runs on each device: the fixed-function one, the shader one on a 3.3 core context,
+// and the shader one on an OpenGL ES 3.0 context (where nothing of desktop OpenGL may be used).
+class GlDevice : public ::testing::TestWithParam<PlatformRenderer> {
   protected:
     GlScene s;
 
     void SetUp() override {
-        ASSERT_TRUE(s.open()) << "the OpenGL device could not be set up headless";
+        ASSERT_TRUE(s.open(PlatformMode::Headless, GetParam()))
+            << "the " << rendererName(GetParam()) << " device could not be set up headless";
         D3DMATRIX id = identityMatrix();
         D3DMATRIX proj = screenProjection();
         s.device->SetTransform(D3DTRANSFORMSTATE_WORLD, &id);
@@ -123,7 +127,7 @@ LitVertex light(const float p[3], const float n[3], const D3DMATERIAL7& m, const
     return out;
 }
 
-TEST_F(GlDevice, LitTriangleFollowsTheLightingFormula) {
+TEST_P(GlDevice, LitTriangleFollowsTheLightingFormula) {
     // The demo's projection: 90 degrees across, aspect 4:3, near plane 1, no far plane.
     D3DMATRIX proj = {};
     proj._11 = 1.0f;
@@ -231,7 +235,7 @@ TEST_F(GlDevice, LitTriangleFollowsTheLightingFormula) {
     greyTex->Release();
 }
 
-TEST_F(GlDevice, CullingFollowsScreenWindingWithYDown) {
+TEST_P(GlDevice, CullingFollowsScreenWindingWithYDown) {
     s.device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE); // unlit: white
     // Left: top-left, top-right, bottom-left (clockwise as seen); right: the reverse (counter-clockwise).
     TestVertex cw[3] = {
@@ -262,7 +266,7 @@ TEST_F(GlDevice, CullingFollowsScreenWindingWithYDown) {
     EXPECT_EQ(GlScene::pixel(0, 479), 0u);
 }
 
-TEST_F(GlDevice, DepthIsLessOrEqualAndZEnableOffNeitherTestsNorWrites) {
+TEST_P(GlDevice, DepthIsLessOrEqualAndZEnableOffNeitherTestsNorWrites) {
     s.device->SetRenderState(D3DRENDERSTATE_ZENABLE, TRUE);
     // Near red, then far green over it: the red stays. Equal depth drawn later wins (less-or-equal).
     solid(1, 0, 0);
@@ -302,7 +306,7 @@ TEST_F(GlDevice, DepthIsLessOrEqualAndZEnableOffNeitherTestsNorWrites) {
     EXPECT_EQ(GlScene::pixel(150, 50), 0xFFFF00u);
 }
 
-TEST_F(GlDevice, AdditiveBlendingWithSrcAndDestOne) {
+TEST_P(GlDevice, AdditiveBlendingWithSrcAndDestOne) {
     s.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00402010, 1.0f, 0);
     s.device->SetRenderState(D3DRENDERSTATE_ZENABLE, FALSE);
     s.device->SetRenderState(D3DRENDERSTATE_SRCBLEND, D3DBLEND_ONE);
@@ -328,7 +332,7 @@ TEST_F(GlDevice, AdditiveBlendingWithSrcAndDestOne) {
     EXPECT_EQ(GlScene::pixel(350, 50), 0x402010u);
 }
 
-TEST_F(GlDevice, TexturesArePointSampledWrappedAndTopLeftFirst) {
+TEST_P(GlDevice, TexturesArePointSampledWrappedAndTopLeftFirst) {
     // 3 x 3 texels (odd size), all different; row 0 is the top row of the bitmap as seen.
     const uint32_t px[9] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF,
                             0xFF00FF, 0x808080, 0xFFFFFF, 0x204080};
@@ -372,7 +376,112 @@ TEST_F(GlDevice, TexturesArePointSampledWrappedAndTopLeftFirst) {
     tex->Release();
 }
 
-TEST_F(GlDevice, BitmapFileOfOddSizeBecomesA16BitTexture) {
+TEST_P(GlDevice, EveryOfferedTextureFormatShowsTheBitmapsPixels) {
+    // Each format the device offers keeps its own layout in the surface's memory; what reaches OpenGL is
+    // converted where OpenGL ES lacks that layout. Whatever the format, the drawn texels are the bitmap's
+    // colours cut to the format's bits per channel.
+    std::vector<DDPIXELFORMAT> formats;
+    s.device->EnumTextureFormats(
+        [](LPDDPIXELFORMAT f, LPVOID list) -> HRESULT {
+            static_cast<std::vector<DDPIXELFORMAT>*>(list)->push_back(*f);
+            return D3DENUMRET_OK;
+        },
+        &formats);
+    ASSERT_GE(formats.size(), 3u);
+    const uint32_t px[4] = {0xFF8040, 0x20C0E0, 0x000000, 0xFFFFFF};
+    HBITMAP bm = platformCreateBitmap(2, 2, px);
+    s.device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+    for (const DDPIXELFORMAT& f : formats) {
+        DDSURFACEDESC2 d =
+            GlScene::describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT, DDSCAPS_TEXTURE, 2, 2);
+        d.ddpfPixelFormat = f;
+        IDirectDrawSurface7* t = nullptr;
+        ASSERT_EQ(s.dd->CreateSurface(&d, &t, nullptr), DD_OK) << std::hex << f.dwRBitMask;
+        HDC mem = CreateCompatibleDC(nullptr);
+        SelectObject(mem, bm);
+        HDC dc = nullptr;
+        ASSERT_EQ(t->GetDC(&dc), DD_OK);
+        BitBlt(dc, 0, 0, 2, 2, mem, 0, 0, SRCCOPY);
+        t->ReleaseDC(dc);
+        DeleteDC(mem);
+        s.device->SetTexture(0, t);
+        rect(0, 0, 640, 480, 0.5f);
+        show();
+        auto bits = [](DWORD mask) {
+            int n = 0;
+            for (; mask; mask &= mask - 1)
+                ++n;
+            return n;
+        };
+        auto cut = [](int v, int n) { return float(v >> (8 - n)) / float((1 << n) - 1); };
+        const int r = bits(f.dwRBitMask), g = bits(f.dwGBitMask), b = bits(f.dwBBitMask);
+        for (int i = 0; i < 4; ++i) {
+            Rgb want = {cut(channel(px[i], 16), r), cut(channel(px[i], 8), g), cut(channel(px[i], 0), b)};
+            EXPECT_TRUE(near(GlScene::pixel(160 + 320 * (i % 2), 120 + 240 * (i / 2)), want, 1))
+                << "format with red mask " << std::hex << f.dwRBitMask << ", alpha mask "
+                << f.dwRGBAlphaBitMask << ", texel " << i;
+        }
+        s.device->SetTexture(0, nullptr);
+        t->Release();
+    }
+    DeleteObject(bm);
+}
+
+TEST_P(GlDevice, TexturesLargerThanTheContextTakesAreScaledDownKeepingTheirCoordinates) {
+    // 8 x 4 texels in blocks of 2 x 2, each block its own colour. With the largest texture lowered to 4
+    // a side, OpenGL holds 4 x 2 texels, one per block: a full-screen draw shows the same picture as the
+    // 4 x 2 texture of the blocks' colours would. The surface itself keeps its size and 16-bit pixels.
+    const uint32_t blocks[8] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF,
+                                0xFFFF00, 0x00FFFF, 0xFF00FF, 0x808080};
+    uint32_t px[32];
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            px[y * 8 + x] = blocks[(y / 2) * 4 + x / 2];
+    glSetTextureSizeLimit(4);
+    IDirectDrawSurface7* tex = s.texture(8, 4, px);
+    ASSERT_NE(tex, nullptr) << "a texture larger than the limit still gets a surface";
+    DDSURFACEDESC2 d = {};
+    tex->GetSurfaceDesc(&d);
+    EXPECT_EQ(d.dwWidth, 8u);
+    EXPECT_EQ(d.dwHeight, 4u);
+    EXPECT_EQ(d.ddpfPixelFormat.dwRGBBitCount, 16u);
+
+    s.device->SetRenderState(D3DRENDERSTATE_LIGHTING, FALSE);
+    s.device->SetTexture(0, tex);
+    rect(0, 0, 640, 480, 0.5f, 0, 0, 2, 1); // twice across: wrapping still works on the smaller texture
+    show();
+    for (int by = 0; by < 2; ++by)
+        for (int bx = 0; bx < 8; ++bx) {
+            int x = bx * 80 + 40, y = by * 240 + 120;
+            EXPECT_TRUE(near(GlScene::pixel(x, y), through565(blocks[by * 4 + bx % 4]), 1))
+                << "block " << bx << "," << by;
+            // Point sampling keeps each block sharp to its edge.
+            EXPECT_EQ(GlScene::pixel(bx * 80 + 79, y), GlScene::pixel(x, y)) << "block " << bx << "," << by;
+        }
+    s.device->SetTexture(0, nullptr);
+    tex->Release();
+    glSetTextureSizeLimit(0);
+
+    // Surfaces of bitmaps larger than 4096 a side are made (within the bitmap limits), larger ones refused.
+    DDSURFACEDESC2 wide =
+        GlScene::describe(DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT, DDSCAPS_TEXTURE, 5000, 3);
+    s.device->EnumTextureFormats(first16BitRgb, &wide.ddpfPixelFormat);
+    IDirectDrawSurface7* big = nullptr;
+    ASSERT_EQ(s.dd->CreateSurface(&wide, &big, nullptr), DD_OK);
+    HDC dc = nullptr;
+    EXPECT_EQ(big->GetDC(&dc), DD_OK);
+    if (dc) {
+        EXPECT_EQ(big->ReleaseDC(dc), DD_OK);
+    }
+    big->Release();
+    wide.dwWidth = PLATFORM_MAX_BITMAP_SIDE + 1;
+    EXPECT_EQ(s.dd->CreateSurface(&wide, &big, nullptr), DDERR_INVALIDPARAMS);
+    wide.dwWidth = PLATFORM_MAX_BITMAP_SIDE;
+    wide.dwHeight = PLATFORM_MAX_BITMAP_SIDE; // more pixels than any bitmap LoadImageA takes
+    EXPECT_EQ(s.dd->CreateSurface(&wide, &big, nullptr), DDERR_INVALIDPARAMS);
+}
+
+TEST_P(GlDevice, BitmapFileOfOddSizeBecomesA16BitTexture) {
     // A 3 x 2 24-bit Windows bitmap written by hand: rows bottom-up, each padded to 12 bytes.
     const char* path = "platform_test_odd.bmp";
     const uint32_t top[3] = {0xFF0000, 0x00FF00, 0x0000FF}, bottom[3] = {0xFFFFFF, 0x000000, 0xFF8000};
@@ -492,7 +601,18 @@ TEST_F(GlDevice, BitmapFileOfOddSizeBecomesA16BitTexture) {
     EXPECT_LT(usage.ru_maxrss - peakBefore, 256 * 1024) << "kilobytes of peak memory taken by the odd files";
 }
 
-TEST_F(GlDevice, DevicesFormatsAndResults) {
+TEST_P(GlDevice, DevicesFormatsAndResults) {
+    // Each device runs on the context it needs: the shader device on OpenGL ES 3.0 when asked, and on a
+    // core profile (no fixed function to fall back on) otherwise.
+    const std::string version = glContextVersion();
+    if (GetParam() == PlatformRenderer::ShaderOnEs)
+        EXPECT_EQ(version.rfind("OpenGL ES 3", 0), 0u) << version;
+    else
+        EXPECT_EQ(version.find("OpenGL ES"), std::string::npos) << version;
+    if (GetParam() == PlatformRenderer::Shader && version.find("Mesa") != std::string::npos) {
+        EXPECT_NE(version.find("Core Profile"), std::string::npos) << version;
+    }
+
     // The software device always exists; the hardware one exactly when it offers z-buffer formats.
     int halFormats = 0;
     s.d3d->EnumZBufferFormats(
@@ -543,5 +663,12 @@ TEST_F(GlDevice, DevicesFormatsAndResults) {
     attached->Release();
     EXPECT_EQ(s.back->AddAttachedSurface(s.z), DDERR_SURFACEALREADYATTACHED);
 }
+
+INSTANTIATE_TEST_SUITE_P(Devices, GlDevice,
+                         ::testing::Values(PlatformRenderer::FixedFunction, PlatformRenderer::Shader,
+                                           PlatformRenderer::ShaderOnEs),
+                         [](const ::testing::TestParamInfo<PlatformRenderer>& info) {
+                             return std::string(rendererName(info.param));
+                         });
 
 } // namespace

@@ -16,9 +16,10 @@
 #include "app/demo/body_trace.h"
 #include "app/demo/tests/demo_process.h"
 #include "framework/stream.h"
+#include "app/scene_setup.h"
+#include "physics/collision.h"
+#include "physics/simulation.h"
 #include "render/render_object.h"
-#include "render/texture.h"
-#include "xfile/reader.h"
 
 namespace fs = std::filesystem;
 
@@ -67,31 +68,33 @@ ProcessResult runDemo(const std::vector<std::string>& args, const std::string& w
     return runProcess(all, workDir, setEnv);
 }
 
-// Axis-aligned bounds of the cave as the demo builds it: the first mesh of cave.x, scaled by 8.
+// Axis-aligned bounds of the cave as the demo builds it: loaded by the scene set-up's own loadWorldMesh
+// (the first mesh of cave.x, scaled by 8) into tables emptied before and after.
 struct Box {
     float min[3] = {0, 0, 0};
     float max[3] = {0, 0, 0};
 };
 Box caveBounds() {
     Box box;
-    std::string path = std::string(CAVE_ASSETS_DIR) + "/cave.x";
-    TVokFrame* root = ReadScene(path.c_str());
-    if (!root) return box;
-    int count = countSceneVertices(root);
-    std::vector<Vertex> vertices(static_cast<size_t>(std::max(count, 0)));
-    int n = fillSceneVertices(root, vertices.data(), count);
-    root->Release();
-    for (int a = 0; a < 3; ++a) {
-        box.min[a] = 1e30f;
-        box.max[a] = -1e30f;
-    }
-    for (int i = 0; i < n; ++i) {
-        const float p[3] = {vertices[i].x * 8, vertices[i].y * 8, vertices[i].z * 8};
+    resetRenderObjects();
+    resetPhysics();
+    const std::string path = std::string(CAVE_ASSETS_DIR) + "/cave.x";
+    const RenderObject* cave = loadWorldMesh(nullptr, path.c_str()) == 0 ? worldMeshes[0] : nullptr;
+    if (cave != nullptr && cave->vertexCount > 0) {
         for (int a = 0; a < 3; ++a) {
-            box.min[a] = std::min(box.min[a], p[a]);
-            box.max[a] = std::max(box.max[a], p[a]);
+            box.min[a] = 1e30f;
+            box.max[a] = -1e30f;
+        }
+        for (int i = 0; i < cave->vertexCount; ++i) {
+            const float p[3] = {cave->vertices[i].x, cave->vertices[i].y, cave->vertices[i].z};
+            for (int a = 0; a < 3; ++a) {
+                box.min[a] = std::min(box.min[a], p[a]);
+                box.max[a] = std::max(box.max[a], p[a]);
+            }
         }
     }
+    resetRenderObjects();
+    resetPhysics();
     return box;
 }
 

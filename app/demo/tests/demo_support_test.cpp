@@ -119,6 +119,23 @@ TEST(DemoOptions, ReadsEveryOptionAndRejectsBadOnes) {
     EXPECT_EQ(paths.script, "");
 }
 
+TEST(DemoOptions, RendererIsFixedOrShaderAndNothingElse) {
+    DemoOptions o;
+    ASSERT_TRUE(parse({}, o).run);
+    EXPECT_EQ(o.renderer, DEMO_DEFAULT_RENDERER);
+    ASSERT_TRUE(parse({"--renderer", "shader"}, o).run);
+    EXPECT_EQ(o.renderer, PlatformRenderer::Shader);
+    ASSERT_TRUE(parse({"--renderer", "fixed"}, o).run);
+    EXPECT_EQ(o.renderer, PlatformRenderer::FixedFunction);
+    for (const char* bad : {"vulkan", "", "Shader", "es"}) {
+        std::string err;
+        DemoParseResult r = parse({"--renderer", bad}, o, &err);
+        EXPECT_FALSE(r.run) << bad;
+        EXPECT_EQ(r.exitCode, 2) << bad;
+        EXPECT_EQ(err.rfind("cave-demo: ", 0), 0u) << err;
+    }
+}
+
 TEST(InputScript, ParsesEventsInFileOrderAndNamesTheBadLine) {
     std::vector<ScriptEvent> ev;
     std::string err;

@@ -8,46 +8,12 @@
 #include "physics/collision.h"
 #include "physics/simulation.h"
 #include "physics/testing/test_scenes.h"
-#include "render/render_object.h"
-#include "scene/frame.h"
-#include "scene/mesh.h"
 #include "tools/cavegen/cave_mesh.h"
-#include "xfile/reader.h"
 
 namespace {
 
+// Loaded as the demonstration loads it (setupDemoSceneFromFile: the scene set-up's loadWorldMesh).
 const char* const kShippedCave = CAVE_SOURCE_ASSETS_DIR "/cave.x";
-
-// Fills object with the cave as the demo loads it: the first mesh of the scene file, every face
-// fanned into triangles (0, j + 1, j + 2), then scaled by 8 about the origin.
-bool loadShippedCave(RenderObject* object) {
-    TVokFrame* root = ReadScene(kShippedCave);
-    if (root == nullptr) return false;
-    auto* mesh = dynamic_cast<TVokPolygonMesh*>(root->FirstAttachment());
-    if (mesh == nullptr || mesh->geometry == nullptr) {
-        root->Release();
-        return false;
-    }
-    const TVokPolygonData& data = *mesh->geometry;
-    int count = 0;
-    for (int f = 0; f < data.faceCount; ++f)
-        if (data.faces[f].indexCount >= 3) count += 3 * (data.faces[f].indexCount - 2);
-    initRenderObject(object, IDENTITY_MATRIX, nullptr, count);
-    int at = 0;
-    for (int f = 0; f < data.faceCount && object->vertices != nullptr; ++f) {
-        const TVokFace& face = data.faces[f];
-        for (int j = 0; j + 2 < face.indexCount; ++j) {
-            const int corners[3] = {face.indices[0], face.indices[j + 1], face.indices[j + 2]};
-            for (int c : corners) {
-                const TVokVertex& v = data.vertices[c];
-                object->vertices[at++] = Vertex{v.x, v.y, v.z, v.nx, v.ny, v.nz, v.tu, v.tv};
-            }
-        }
-    }
-    root->Release();
-    transformVertices(object, Matrix4(8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 8, 0, 0, 0, 0, 1));
-    return object->vertices != nullptr && at == count;
-}
 
 float speedOf(int i) {
     return std::sqrt(lengthSquared(bodyVelocity[i]));
@@ -99,7 +65,7 @@ void runChecked(int steps, const float* startY, float* highestRise, float* faste
 // small shivers of the newest arrivals are left. Run on to 50 s, everything is still: no sphere
 // is left buzzing where several triangles meet.
 TEST(CavePhysics, ColumnFallsIntoTheCaveAndComesToRest) {
-    ASSERT_NE(setupDemoScene(loadShippedCave), nullptr);
+    ASSERT_NE(setupDemoSceneFromFile(kShippedCave), nullptr);
     ASSERT_EQ(numBodies, 101);
     ASSERT_EQ(worldTriangleCount(worldMeshes[0]), static_cast<int>(cavegen::buildCave().triangles.size()));
 
@@ -147,7 +113,7 @@ TEST(CavePhysics, ColumnFallsIntoTheCaveAndComesToRest) {
 // rim to the walls, inside the cave. Driven into a wall it climbs a little way up it (friction
 // 1.6 against the spin) and falls back; nothing throws it higher.
 TEST(CavePhysics, BallCanBeDrivenAroundTheCave) {
-    ASSERT_NE(setupDemoScene(loadShippedCave), nullptr);
+    ASSERT_NE(setupDemoSceneFromFile(kShippedCave), nullptr);
     float startY[MAX_BODIES];
     for (int i = 0; i < numBodies; ++i)
         startY[i] = bodyPosition(i).y;

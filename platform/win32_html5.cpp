@@ -1,0 +1,342 @@
+// win32_html5.cpp -- the browser backend of the Win32 layer: the page's canvas, its keyboard, mouse and focus
+// events, performance.now() ticks, message boxes and the debug log, over Emscripten's HTML5 API
+#include "platform/win32_html5.h"
+
+#include <GLES3/gl3.h>
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/d3d7_gl_internal.h"
+
+namespace {
+
+// State of the backend, cleared by platformStopHtml5().
+struct Html5State {
+    bool started = false;
+    const char* canvas = "#canvas";              // selector of the canvas (the caller's string)
+    HWND window = nullptr;                       // the core window the canvas shows, or null
+    int clientWidth = 0, clientHeight = 0;       // the canvas's drawing buffer, pixels
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0; // WebGL2 context on the canvas; kept after a stop
+    bool held[256] = {};                         // keys down as the page reported them, by VK_* code
+    bool glReady = false;                        // the context's pixel-store settings are made
+    int maxTextureSize = 0;                      // GL_MAX_TEXTURE_SIZE of the context
+};
+
+Html5State s;
+
+// clang-format off
+EM_JS(void, html5ShowMessageBox, (const char* caption, const char* text), {
+    var c = UTF8ToString(caption), t = UTF8ToString(text);
+    console.error(c + ": " + t);
+    if (Module["caveMessageBox"]) Module["caveMessageBox"](c, t);
+});
+
+// Makes `path` a character device whose lines go to the console (and Module.caveDebugLog). The debug log
+// writes code page 932; a line longer than 4096 bytes is passed on in pieces.
+EM_JS(void, html5MakeDebugLogDevice, (const char* path), {
+    var name = UTF8ToString(path);
+    var decoder;
+    try { decoder = new TextDecoder("shift_jis"); } catch (e) { decoder = new TextDecoder(); }
+    var line = [];
+    var emit = function() {
+        var text = decoder.decode(new Uint8Array(line));
+        line = [];
+        console.log("VokDebug.txt: " + text);
+        if (Module["caveDebugLog"]) Module["caveDebugLog"](text);
+    };
+    if (!Module["caveDebugLogDevice"]) {
+        Module["caveDebugLogDevice"] = FS.makedev(64, 0);
+        FS.registerDevice(Module["caveDebugLogDevice"], {
+            open: function(stream) { stream.seekable = false; },
+            close: function(stream) { if (line.length) emit(); },
+            read: function(stream, buffer, offset, length, pos) { return 0; },
+            write: function(stream, buffer, offset, length, pos) {
+                for (var i = 0; i < length; i++) {
+                    var b = buffer[offset + i];
+                    if (b === 10) emit();
+                    else if (b !== 13) { line.push(b); if (line.length >= 4096) emit(); }
+                }
+                return length;
+            }
+        });
+    }
+    try { FS.unlink(name); } catch (e) {}
+    try { FS.mkdev(name, 438, Module["caveDebugLogDevice"]); } catch (e) {
+        console.warn("platform: the debug log stays a file: " + e);
+    }
+});
+// clang-format on
+
+// Key codes of the page (KeyboardEvent.code) to Windows virtual-key codes; 0 for keys the layer does not
+// report. The same keys as the SDL backend.
+int virtualKey(const char* code) {
+    static const struct {
+        const char* code;
+        int vk;
+    } keys[] = {
+        {"ArrowUp", VK_UP},           {"ArrowDown", VK_DOWN},
+        {"ArrowLeft", VK_LEFT},       {"ArrowRight", VK_RIGHT},
+        {"Space", VK_SPACE},          {"ShiftLeft", VK_SHIFT},
+        {"ShiftRight", VK_SHIFT},     {"ControlLeft", VK_CONTROL},
+        {"ControlRight", VK_CONTROL}, {"AltLeft", VK_MENU},
+        {"AltRight", VK_MENU},        {"Escape", VK_ESCAPE},
+        {"Enter", VK_RETURN},         {"Tab", VK_TAB},
+        {"Backspace", VK_BACK},
+    };
+    for (const auto& k : keys)
+        if (std::strcmp(code, k.code) == 0) return k.vk;
+    // "KeyA".."KeyZ", "Digit0".."Digit9"
+    if (std::strncmp(code, "Key", 3) == 0 && code[3] >= 'A' && code[3] <= 'Z' && code[4] == 0) return code[3];
+    if (std::strncmp(code, "Digit", 5) == 0 && code[5] >= '0' && code[5] <= '9' && code[6] == 0)
+        return code[5];
+    return 0;
+}
+
+// The demo's own keys, whose default action (scrolling the page, leaving full screen) is prevented.
+bool demoKey(int vk) {
+    return vk == VK_UP || vk == VK_DOWN || vk == VK_LEFT || vk == VK_RIGHT || vk == VK_SPACE ||
+           vk == VK_ESCAPE;
+}
+
+EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* e, void*) {
+    if (!s.started || !s.window) return EM_FALSE;
+    int vk = virtualKey(e->code);
+    if (vk == 0) return EM_FALSE;
+    bool down = eventType == EMSCRIPTEN_EVENT_KEYDOWN;
+    s.held[vk] = down;
+    platformPostKey(vk, down);
+    return demoKey(vk) ? EM_TRUE : EM_FALSE;
+}
+
+// A mouse position over the canvas in client pixels of its drawing buffer: the canvas may be shown at
+// another CSS size.
+void clientPoint(const EmscriptenMouseEvent* e, int& x, int& y) {
+    double cssWidth = 0, cssHeight = 0;
+    x = int(e->targetX);
+    y = int(e->targetY);
+    if (emscripten_get_element_css_size(s.canvas, &cssWidth, &cssHeight) != EMSCRIPTEN_RESULT_SUCCESS) return;
+    if (cssWidth > 0 && s.clientWidth > 0 && cssWidth != s.clientWidth)
+        x = int(double(e->targetX) * s.clientWidth / cssWidth);
+    if (cssHeight > 0 && s.clientHeight > 0 && cssHeight != s.clientHeight)
+        y = int(double(e->targetY) * s.clientHeight / cssHeight);
+}
+
+EM_BOOL onMouse(int eventType, const EmscriptenMouseEvent* e, void*) {
+    if (!s.started || !s.window) return EM_FALSE;
+    int x, y;
+    clientPoint(e, x, y);
+    switch (eventType) {
+    case EMSCRIPTEN_EVENT_MOUSEMOVE:
+        platformPostMouseMove(x, y);
+        return EM_FALSE;
+    case EMSCRIPTEN_EVENT_MOUSEDOWN:
+    case EMSCRIPTEN_EVENT_MOUSEUP:
+        if (e->button != 0) return EM_FALSE; // left button only
+        platformPostMouseButton(x, y, eventType == EMSCRIPTEN_EVENT_MOUSEDOWN);
+        return EM_TRUE; // no text selection or image drag starts from the canvas
+    default:
+        return EM_FALSE;
+    }
+}
+
+EM_BOOL onFocus(int eventType, const EmscriptenFocusEvent*, void*) {
+    if (!s.started || !s.window) return EM_FALSE;
+    if (eventType == EMSCRIPTEN_EVENT_BLUR) {
+        // The key-ups of keys held now go to whatever has the focus next: release them here.
+        for (int vk = 0; vk < 256; ++vk)
+            if (s.held[vk]) {
+                s.held[vk] = false;
+                platformPostKey(vk, false);
+            }
+        platformSendActivate(s.window, WA_INACTIVE);
+    } else {
+        platformSendActivate(s.window, WA_ACTIVE);
+    }
+    return EM_FALSE;
+}
+
+void setCanvasSize(int width, int height) {
+    if (width < 1) width = 1;
+    if (height < 1) height = 1;
+    if (width == s.clientWidth && height == s.clientHeight) return;
+    s.clientWidth = width;
+    s.clientHeight = height;
+    emscripten_set_canvas_element_size(s.canvas, width, height);
+}
+
+void createWindow(HWND hwnd, int, int, int clientWidth, int clientHeight, const char*) {
+    if (s.window) return; // one canvas: only the first window is shown
+    s.window = hwnd;
+    setCanvasSize(clientWidth, clientHeight);
+}
+
+void destroyWindow(HWND hwnd) {
+    if (hwnd == s.window) s.window = nullptr; // the canvas keeps showing the last frame
+}
+
+void moveWindow(HWND hwnd, int, int, int clientWidth, int clientHeight) {
+    if (hwnd == s.window) setCanvasSize(clientWidth, clientHeight);
+}
+
+// performance.now() in milliseconds, kept to 32 bits as GetTickCount wraps (the double is first taken to
+// 64 bits: a value past 2^32 converted straight to 32 bits would be undefined).
+uint32_t ticks() {
+    double now = emscripten_performance_now();
+    if (!(now > 0)) return 0;
+    return static_cast<uint32_t>(static_cast<uint64_t>(now));
+}
+
+bool messageBox(const char* caption, const char* text) {
+    html5ShowMessageBox(caption, text);
+    return true;
+}
+
+// Events arrive through the handlers between passes of the loop; there is nothing to poll.
+const PlatformBackend html5Backend = {createWindow, destroyWindow, nullptr,   moveWindow,
+                                      nullptr,      ticks,         messageBox};
+
+void setHandlers(bool on) {
+    const char* window = EMSCRIPTEN_EVENT_TARGET_WINDOW;
+    emscripten_set_keydown_callback(window, nullptr, EM_TRUE, on ? onKey : nullptr);
+    emscripten_set_keyup_callback(window, nullptr, EM_TRUE, on ? onKey : nullptr);
+    emscripten_set_mousedown_callback(s.canvas, nullptr, EM_TRUE, on ? onMouse : nullptr);
+    emscripten_set_mouseup_callback(s.canvas, nullptr, EM_TRUE, on ? onMouse : nullptr);
+    emscripten_set_mousemove_callback(s.canvas, nullptr, EM_TRUE, on ? onMouse : nullptr);
+    emscripten_set_focus_callback(window, nullptr, EM_TRUE, on ? onFocus : nullptr);
+    emscripten_set_blur_callback(window, nullptr, EM_TRUE, on ? onFocus : nullptr);
+}
+
+} // namespace
+
+bool platformStartHtml5(const Html5Options& options, const char** error) {
+    static const char* ignored;
+    if (!error) error = &ignored;
+    *error = nullptr;
+    if (s.started) platformStopHtml5();
+    s.canvas = options.canvas ? options.canvas : "#canvas";
+
+    double cssWidth = 0, cssHeight = 0;
+    if (emscripten_get_element_css_size(s.canvas, &cssWidth, &cssHeight) != EMSCRIPTEN_RESULT_SUCCESS) {
+        *error = "the page has no canvas for the demo";
+        return false;
+    }
+    if (s.context <= 0) {
+        EmscriptenWebGLContextAttributes attributes;
+        emscripten_webgl_init_context_attributes(&attributes);
+        attributes.majorVersion = 2; // WebGL2: OpenGL ES 3.0, what the shader device is written for
+        attributes.minorVersion = 0;
+        attributes.alpha = EM_FALSE;
+        attributes.depth = EM_TRUE;
+        attributes.stencil = EM_FALSE;
+        attributes.antialias = EM_FALSE; // the demo draws aliased, as the native devices do
+        attributes.premultipliedAlpha = EM_FALSE;
+        attributes.preserveDrawingBuffer = options.preserveDrawingBuffer ? EM_TRUE : EM_FALSE;
+        attributes.failIfMajorPerformanceCaveat = EM_FALSE; // a software rasterizer is welcome
+        s.context = emscripten_webgl_create_context(s.canvas, &attributes);
+        if (s.context <= 0) {
+            s.context = 0;
+            *error = "this browser gives the page no WebGL2 context";
+            return false;
+        }
+    }
+    if (emscripten_webgl_make_context_current(s.context) != EMSCRIPTEN_RESULT_SUCCESS) {
+        *error = "the WebGL2 context cannot be made current";
+        return false;
+    }
+
+    platformSetBackend(&html5Backend);
+    platformUseVirtualClock(false);
+    if (options.debugLogPath) html5MakeDebugLogDevice(options.debugLogPath);
+    s.started = true;
+    setHandlers(true);
+    return true;
+}
+
+void platformStopHtml5() {
+    if (!s.started) return;
+    setHandlers(false);
+    platformReset(); // destroys the core's windows through the backend
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = s.context;
+    s = Html5State();
+    s.context = context;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// The OpenGL context of the shader device (d3d7_gl_internal.h): the page's WebGL2 context. The canvas's
+// drawing buffer is the window's client area; the browser shows what a frame left in it once the frame's
+// pass returns, so presenting is a blit without a swap.
+// ---------------------------------------------------------------------------------------------------------
+namespace glimpl {
+
+bool ensureContext() {
+    if (s.context <= 0) {
+        std::fprintf(stderr, "platform: no WebGL2 context (the browser backend has not started)\n");
+        return false;
+    }
+    if (!makeCurrent()) return false;
+    if (!s.glReady) {
+        GLint maxSize = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+        s.maxTextureSize = maxSize > 0 ? maxSize : 64;
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1); // odd-sized 16-bit textures have rows of any length
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glDisable(GL_DITHER);
+        s.glReady = true;
+    }
+    return true;
+}
+
+bool makeCurrent() {
+    if (s.context <= 0) return false;
+    if (emscripten_webgl_get_current_context() == s.context) return true;
+    return emscripten_webgl_make_context_current(s.context) == EMSCRIPTEN_RESULT_SUCCESS;
+}
+
+// The page's context lives as long as the page: GL names never outlive it.
+int contextGeneration() {
+    return 0;
+}
+
+bool contextExists() {
+    return s.context > 0;
+}
+
+// A page cannot tell a GPU from a software rasterizer (the renderer's name is masked): only the RGB
+// device, which every context has, is offered.
+bool contextIsHardware() {
+    return false;
+}
+
+bool contextIsEs() {
+    return true;
+}
+
+int maxTextureSize() {
+    return s.maxTextureSize > 0 ? s.maxTextureSize : 64;
+}
+
+HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, int x, int y) {
+    if (hwnd != s.window || !makeCurrent()) return DDERR_GENERIC;
+    // The destination is in screen pixels; the window's client area starts at ClientToScreen(0, 0).
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    const int dx = x - origin.x, dy = y - origin.y;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    const int sh = sourceHeight, ch = s.clientHeight;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, dx, ch - (dy + h), dx + w, ch - dy,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    return DD_OK;
+}
+
+// Nothing is read back: the page reads the canvas itself.
+void framebufferChanging(GLuint, bool) {}
+
+} // namespace glimpl
