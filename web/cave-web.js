@@ -36,9 +36,9 @@
   };
   window.caveDemo = state;
 
-  function showNotice(text, isError) {
+  function showNotice(text, kind) {
     notice.textContent = text;
-    notice.classList.toggle('error', !!isError);
+    notice.className = kind;
     notice.hidden = false;
   }
 
@@ -47,7 +47,7 @@
     state.phase = 'failed';
     state.failure = text;
     statusLine.textContent = 'Not running.';
-    showNotice(text, true);
+    showNotice(text, 'error');
     console.error('cave-demo: ' + text);
   }
 
@@ -112,7 +112,7 @@
                                             : 'Esc was pressed, after ' + count + ' frames';
     statusLine.textContent = 'The demo has ended: ' + why + '.' +
         (exitCode !== 0 ? ' Exit code ' + exitCode + '.' : '');
-    showNotice('The demo has ended. Reload the page to run it again.', false);
+    showNotice('The demo has ended. Reload the page to run it again.', 'ended');
     if (wantTrace) {
       let bytes = null;
       try {
@@ -171,11 +171,13 @@
 
   function start(script) {
     if (script) {
+      // The program starts in /input and reads the script by its own name, which its messages then show.
       Module.preRun.push(() => {
         Module.FS.mkdir('/input');
         Module.FS.writeFile('/input/' + script.name, script.bytes);
+        Module.FS.chdir('/input');
       });
-      args.push('--script', '/input/' + script.name);
+      args.push('--script', script.name);
     }
     Module.preRun.push(() => Module.FS.mkdir('/output'));
     const tag = document.createElement('script');

@@ -26,7 +26,7 @@ before(async () => {
     assert.ok(fs.existsSync(path.join(WEB_DIR, f)), `${f} is missing in ${WEB_DIR}: run scripts/web.sh --build-only`);
   assert.ok(fs.existsSync(NATIVE), `the native cave-demo is missing (${NATIVE})`);
   scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'cave-web-'));
-  server = await serve([WEB_DIR, TESTS_DIR]);
+  server = await serve([WEB_DIR, TESTS_DIR, scratch]);
   browser = await launchBrowser();
 });
 
@@ -76,13 +76,13 @@ async function runPage(query, timeoutMs, act) {
 }
 
 test('the page gets WebGL2 and its frame 300 shows the lit, textured cave as the native shader device draws it',
-     async () => {
+     async (t) => {
   const {page, state} = await runPage('?frames=300&shot=1', 180000);
   try {
     assert.equal(state.exitCode, 0);
     assert.equal(state.frames, 300);
     assert.deepEqual(state.messages, [], 'no bitmap failed to open');
-    const native = runNative('shot', ['--frames', '300', '--screenshot', 'frame300.png']);
+    const native = runNative('shot', ['--renderer', 'shader', '--frames', '300', '--screenshot', 'frame300.png']);
     const png = fs.readFileSync(path.join(native, 'frame300.png')).toString('base64');
     const result = await page.evaluate(async (png) => {
       const canvas = document.getElementById('canvas');
@@ -115,6 +115,9 @@ test('the page gets WebGL2 and its frame 300 shows the lit, textured cave as the
       return {webgl2: gl instanceof WebGL2RenderingContext, size: [canvas.width, canvas.height],
               meanDiff: sum.map((s) => s / n), within: within / n, lit: lit / n, colours: distinct.size};
     }, png);
+    t.diagnostic(`frame 300 against the native shader device: mean difference per channel ` +
+                 `${result.meanDiff.map((d) => d.toFixed(3)).join(' ')}, ${(100 * result.within).toFixed(2)}% of ` +
+                 `the pixels within 3 levels, ${result.colours} colours`);
     assert.ok(result.webgl2, 'the canvas has a WebGL2 context');
     assert.deepEqual(result.size, [640, 480]);
     // Lit and textured: most of the frame is drawn, in many shades (a flat or unlit cave has few).
@@ -192,8 +195,9 @@ test('keys and the mouse on the page drive, turn, lift and drag; nothing outside
     await page.mouse.up();
     await waitFrames(2);
 
-    // The ball lands on the floor after about 320 frames; then turn left, drive forward and lift.
-    await waitForState(page, (s) => s.frames >= 420, 120000, 'the ball to land');
+    // The ball lands on the floor after about 320 frames, bounces, and rests by frame 560 (a ball in the air
+    // only spins when driven); then turn left, drive forward and lift.
+    await waitForState(page, (s) => s.frames >= 560, 120000, 'the ball to come to rest');
     const scrolled = [await page.evaluate(() => window.scrollY)];
     await page.keyboard.down('ArrowLeft');
     const turnStart = await framesNow();
@@ -239,7 +243,8 @@ test('keys and the mouse on the page drive, turn, lift and drag; nothing outside
     // Turned left, then driven: the velocity the ball gains while arrow up is held points left of +z,
     // the way the camera now looks.
     const gain = [0, 2].map((a) => vel(f[driveEnd][0], a) - vel(f[driveStart][0], a));
-    assert.ok(Math.hypot(...gain) > 2, `the ball gained only ${gain} while driven`);
+    assert.ok(Math.hypot(...gain) > 2, `the ball gained only ${gain} while driven from frame ${driveStart} to ` +
+              `${driveEnd} (at height ${pos(f[driveStart][0], 1)}, vertical speed ${vel(f[driveStart][0], 1)})`);
     assert.ok(gain[0] < -0.3 * Math.abs(gain[1]), `the drive points along ${gain}: the camera did not turn left`);
     // Space lifted it.
     assert.ok(pos(f[liftEnd][0], 1) - pos(f[driveEnd][0], 1) > 2, 'space lifts the ball');
@@ -281,5 +286,38 @@ test('missing data files: message boxes as lines in the page, the debug log on t
     assert.ok(page.caveLog.includes('log: VokDebug.txt: ' + line), page.caveLog.join('\n'));
   } finally {
     await page.close();
+  }
+});
+
+test('a demo that cannot start says why on the page instead of staying blank', async () => {
+  fs.writeFileSync(path.join(scratch, 'bad_script.txt'), '1 keydown up\n2 keydown sideways\n');
+  const cases = [
+    // [query, what the page must say, set-up of the page before it loads]
+    ['?frames=ten', 'frames must be a whole number from 0 to 2147483647, not "ten"'],
+    ['?frames=99999999999', 'frames must be a whole number'],
+    ['?script=bad_script.txt', 'cave-demo could not start: bad_script.txt:2: unknown key "sideways"'],
+    ['?script=no_such_script.txt', 'The script no_such_script.txt could not be loaded (HTTP 404)'],
+    ['?script=http://example.invalid/s.txt', 'The script must be a file served beside this page'],
+    ['', 'This page needs WebGL2', () => {
+      const getContext = HTMLCanvasElement.prototype.getContext;
+      HTMLCanvasElement.prototype.getContext = function (kind, ...rest) {
+        return kind === 'webgl2' ? null : getContext.call(this, kind, ...rest);
+      };
+    }],
+  ];
+  for (const [query, expected, setup] of cases) {
+    const page = await openPage(browser);
+    try {
+      if (setup) await page.evaluateOnNewDocument(setup);
+      await page.goto(server.url + query);
+      await page.waitForFunction(() => window.caveDemo && window.caveDemo.phase !== 'loading', {timeout: 60000});
+      const state = await page.evaluate(() => ({...window.caveDemo}));
+      const notice = await page.$eval('#notice', (n) => (n.hidden ? '' : n.textContent));
+      assert.equal(state.phase, 'failed', `${query}: ${JSON.stringify(state)}`);
+      assert.equal(state.frames, 0, query);
+      assert.ok(notice.includes(expected), `${query}: the page says "${notice}"`);
+    } finally {
+      await page.close();
+    }
   }
 });
