@@ -37,6 +37,7 @@ bash scripts/check_layers.sh "$PWD" build/release
 echo "== math calls =="
 # Nothing that feeds the simulation or the generated data calls the math library but for sqrt.
 bash scripts/check_math_calls.sh build/release
+echo "== WebAssembly traces =="
 # The same traces natively and in the WebAssembly build under node.
 bash scripts/check_wasm_traces.sh build/release
 # Mesa's drivers keep allocations until process exit; leaks there are not ours.
