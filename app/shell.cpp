@@ -158,13 +158,22 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showC
     if (createMainWindow(instance, previous, showCommand) == nullptr) return 1;
     if (beforeMessageLoopHook != nullptr) beforeMessageLoopHook();
 
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-            if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
-        }
-        if (appActive) renderFrame();
+    int exitCode = 0;
+    while (runFramePass(&exitCode)) {
     }
+    return exitCode;
+}
+
+bool runFramePass(int* exitCode) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+        if (msg.message == WM_QUIT) {
+            if (exitCode != nullptr) *exitCode = static_cast<int>(msg.wParam);
+            return false;
+        }
+    }
+    if (appActive) renderFrame();
+    return true;
 }

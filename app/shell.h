@@ -21,9 +21,17 @@ extern void (*framePresentedHook)();    // at the end of renderFrame, after the 
 // be created.
 HWND createMainWindow(HINSTANCE instance, HINSTANCE previous, int showCommand);
 
-// createMainWindow, then the message loop until WM_QUIT. Returns the quit message's wParam, or 1 when
-// the set-up failed (startupFailed) or the window could not be created.
+// createMainWindow, then runFramePass until WM_QUIT. Returns the quit message's wParam, or 1 when the
+// set-up failed (startupFailed) or the window could not be created.
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
+
+// One pass of the message loop: takes every waiting message (PeekMessageA with PM_REMOVE, then
+// TranslateMessage and DispatchMessageA), then calls renderFrame when the window is active (appActive);
+// renderFrame keeps its own pace. Returns true to be called again. On WM_QUIT (taken once no other
+// message waits) it stops without the frame, stores the quit message's wParam in *exitCode (when exitCode
+// is not null) and returns false. WinMain calls it until it returns false; a host that drives
+// the frames itself (a browser, once per animation frame) calls it the same way.
+bool runFramePass(int* exitCode);
 
 // The main window's procedure: set-up on WM_CREATE, tear-down on WM_DESTROY, activation, Esc, painting
 // and the mouse (picking and dragging).

@@ -26,6 +26,7 @@ if ! [[ "$FRAMES" =~ ^[0-9]+$ ]] || [ "$FRAMES" -lt 100 ]; then
   exit 2
 fi
 
+REVISION=$(git rev-parse --short HEAD 2>/dev/null || echo unknown)
 WORK=$(mktemp -d /tmp/cave-soak-XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
 
@@ -148,7 +149,7 @@ if [ -n "$RESULT" ]; then
     echo "# Soak run of cave-demo"
     echo
     echo "\`bash bench/soak.sh $FRAMES $SEED\` on $(date -u +%Y-%m-%d), $(nproc) cores shared with other builds,"
-    echo "headless on Mesa's software rasterizer, $(git rev-parse --short HEAD 2>/dev/null || echo unknown)."
+    echo "headless on Mesa's software rasterizer, at $REVISION."
     echo
     echo "$REPORT"
   } > "$RESULT"

@@ -146,6 +146,72 @@ void StoredObjects() {
     sentinel->Release();
 }
 
+// A bitmap file with an info header of 40 bytes (or the 12-byte core header), `colors` palette entries
+// and the given pixel data.
+std::string Bitmap(int32_t width, int32_t height, uint16_t bits, uint32_t compression, uint32_t colors,
+                   const std::string& data, bool core = false) {
+    std::string f = "BM";
+    auto put = [&f](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            f.push_back(static_cast<char>(v >> (8 * i)));
+    };
+    const uint32_t info = core ? 12 : 40, entry = core ? 3 : 4;
+    const uint32_t masks = compression == 3 ? 12 : 0;
+    const uint32_t offset = 14 + info + masks + entry * colors;
+    put(offset + static_cast<uint32_t>(data.size()), 4);
+    put(0, 4);
+    put(offset, 4);
+    put(info, 4);
+    if (core) {
+        put(static_cast<uint32_t>(width), 2), put(static_cast<uint32_t>(height), 2), put(1, 2), put(bits, 2);
+    } else {
+        put(static_cast<uint32_t>(width), 4), put(static_cast<uint32_t>(height), 4), put(1, 2), put(bits, 2);
+        put(compression, 4), put(static_cast<uint32_t>(data.size()), 4), put(2835, 4), put(2835, 4);
+        put(colors, 4), put(0, 4);
+        if (compression == 3) put(0xF800, 4), put(0x07E0, 4), put(0x001F, 4);
+    }
+    for (uint32_t i = 0; i < colors; ++i)
+        put(i * 0x3B5D1Fu & 0xFFFFFFu, static_cast<int>(entry));
+    return f + data;
+}
+
+// Rows of a plain bitmap, each padded to 4 bytes, bytes from a simple pattern.
+std::string Rows(int32_t width, int32_t height, int bits) {
+    size_t rowBytes = (static_cast<size_t>(width) * static_cast<size_t>(bits) + 7) / 8;
+    size_t stride = (rowBytes + 3) & ~size_t(3);
+    std::string data(stride * static_cast<size_t>(height < 0 ? -height : height), '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 37 % 251);
+    return data;
+}
+
+void Bitmaps() {
+    Put("bitmap", "indexed-1.bmp", Bitmap(13, 5, 1, 0, 2, Rows(13, 5, 1)));
+    Put("bitmap", "indexed-4.bmp", Bitmap(9, 4, 4, 0, 16, Rows(9, 4, 4)));
+    Put("bitmap", "indexed-8-top-down.bmp", Bitmap(7, -3, 8, 0, 256, Rows(7, 3, 8)));
+    Put("bitmap", "direct-16-masks.bmp", Bitmap(5, 3, 16, 3, 0, Rows(5, 3, 16)));
+    Put("bitmap", "direct-24.bmp", Bitmap(6, 4, 24, 0, 0, Rows(6, 4, 24)));
+    Put("bitmap", "direct-32.bmp", Bitmap(4, 4, 32, 0, 0, Rows(4, 4, 32)));
+    Put("bitmap", "core-24.bmp", Bitmap(5, 2, 24, 0, 0, Rows(5, 2, 24), true));
+    Put("bitmap", "core-8.bmp", Bitmap(5, 2, 8, 0, 256, Rows(5, 2, 8), true));
+    // Run-length streams: runs, a stored run, a cursor move, line ends and the end.
+    Put("bitmap", "rle8.bmp",
+        Bitmap(8, 4, 8, 1, 16,
+               std::string("\x04\x03\x00\x04\x01\x02\x03\x04\x00\x00\x08\x05\x00\x02\x02\x01"
+                           "\x03\x07\x00\x00\x00\x01",
+                           22)));
+    Put("bitmap", "rle4.bmp",
+        Bitmap(8, 4, 4, 2, 16,
+               std::string("\x08\x12\x00\x00\x00\x05\x34\x56\x70\x00\x03\x9A\x00\x00"
+                           "\x08\xFF\x00\x01",
+                           18)));
+    std::string runs; // 255 x 255 coded in full with runs of 255
+    for (int row = 0; row < 255; ++row)
+        runs += std::string("\xFF") + static_cast<char>(row % 16) + std::string("\x00\x00", 2);
+    runs += std::string("\x00\x01", 2);
+    Put("bitmap", "rle8-runs.bmp", Bitmap(255, 255, 8, 1, 16, runs));
+}
+
 void Scripts() {
     Put("input_script", "drive.txt",
         "# drive forward for two seconds, then quit\n1 keydown up\n100 keyup up\n"
@@ -171,6 +237,7 @@ int main(int argc, char** argv) {
     Documents();
     StoredObjects();
     Scripts();
+    Bitmaps();
     for (int i = 2; i < argc; ++i) {
         std::string name = argv[i];
         name = name.substr(name.find_last_of('/') + 1);

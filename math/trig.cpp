@@ -41,7 +41,7 @@ constexpr double INV_FACT14 = 0x1.93974a8c07c9dp-37;
 constexpr double INV_FACT16 = 0x1.ae7f3e733b81fp-45;
 constexpr double INV_FACT18 = 0x1.6827863b97d97p-53;
 
-// sin r for |r| <= pi/4 (a little beyond is fine): r - r^3/3! + ... - r^19/19!'s predecessor. The first
+// sin r = r - r^3/3! + r^5/5! - ... + r^17/17! for |r| <= pi/4 (a little beyond is fine); the first
 // omitted term, r^19/19!, is below 2^-63 of the result there.
 double sinKernel(double r) {
     const double z = r * r;
@@ -53,8 +53,8 @@ double sinKernel(double r) {
     return r + r * z * p;
 }
 
-// cos r for |r| <= pi/4: 1 - r^2/2 + r^4 q(r^2), q running to r^18/18!; the first omitted term, r^20/20!,
-// is below 2^-67. 1 - r^2/2 is formed with its rounding error carried, so the result rounds once.
+// cos r = 1 - r^2/2 + r^4/4! - ... + r^18/18! for |r| <= pi/4; the first omitted term, r^20/20!, is below
+// 2^-67. 1 - r^2/2 is rounded to w and the error of that rounding is added back with the small terms.
 double cosKernel(double r) {
     const double z = r * r;
     const double q =

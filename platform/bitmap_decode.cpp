@@ -31,6 +31,7 @@ namespace {
 
 constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3;
 constexpr size_t FILE_HEADER_BYTES = 14;
+constexpr uint64_t MAX_PIXELS_PER_RUN = 255; // pixels one two-byte run of a run-length stream codes at most
 
 // Little-endian fields of the buffer; callers check the range first.
 struct Bytes {
@@ -175,16 +176,20 @@ bool readIndexedRows(const Bytes& in, const Layout& l, std::vector<uint8_t>* ind
 // Run-length encoded indices (RLE8, or RLE4 with two alternating 4-bit indices per byte). Rows are laid
 // from the bottom up whatever the height's sign; a run that goes past a row's end continues into the row
 // below it in memory, positions outside the image are skipped, and positions never written stay index 0.
-// The stream must end with the end-of-bitmap escape.
+// The stream must end with the end-of-bitmap escape, and it must be long enough to code the pixels the
+// headers claim: a run codes at most 255 pixels in two bytes and nothing codes more per byte, so a bitmap
+// claiming more than 255 pixels for every two bytes of its stream is refused before any pixel memory is
+// taken. A short file then costs at most about 128 pixels per byte, whatever size it claims.
 bool readRunLengthRows(const Bytes& in, const Layout& l, std::vector<uint8_t>* index) {
     const bool rle8 = l.compression == BI_RLE8;
     const int64_t w = l.width, h = l.height;
+    size_t at = l.offset;
+    if (at > in.size || uint64_t(w) * uint64_t(h) > MAX_PIXELS_PER_RUN * uint64_t((in.size - at) / 2))
+        return false;
     const int64_t pitch = (w + 3) & ~int64_t(3); // rows of an 8-bit image in memory, padded to 4 bytes
     const int64_t total = pitch * h;
     std::vector<uint8_t> image(size_t(total), 0);
     int64_t row = (h - 1) * pitch, column = 0;
-    size_t at = l.offset;
-    if (at > in.size) return false;
     auto next = [&](uint8_t* v) {
         if (at >= in.size) return false;
         *v = in.data[at++];

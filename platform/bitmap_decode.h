@@ -15,7 +15,10 @@ constexpr size_t PLATFORM_MAX_BITMAP_FILE_BYTES = (size_t(1) << 26) + (size_t(1)
 // *width, *height and *pixels (width * height values 0x00RRGGBB, top row first) and returns true.
 // Returns false, with the outputs cleared, for anything else: not a bitmap, a size outside
 // PLATFORM_MAX_BITMAP_SIDE / PLATFORM_MAX_BITMAP_PIXELS (refused before pixel memory is allocated), pixel
-// data cut short, a colour index outside the palette, an unknown compression. Reads nothing outside the
-// buffer; the work is linear in size plus the pixel count.
+// data cut short (plain rows missing, a run-length stream without its end-of-bitmap escape), a
+// run-length stream too short to code the claimed pixels (more than 255 pixels for every two bytes,
+// refused before pixel memory is allocated), a colour index outside the palette, an unknown compression.
+// Reads nothing outside the buffer; the work is linear in size plus the pixel count, and the pixel count
+// of a decoded bitmap is at most 128 times the file's size.
 bool platformDecodeBitmap(const uint8_t* data, size_t size, int* width, int* height,
                           std::vector<uint32_t>* pixels);

@@ -23,6 +23,7 @@ struct SdlState {
     bool started = false;           // SDL video initialised by platformStartSdl
     bool headless = false;          // offscreen driver, message boxes on stderr
     std::vector<SdlWindow> windows; // SDL windows of the core's windows
+    uint8_t sidesHeld[256] = {};    // by virtual key of a modifier: bit 0 its left key held, bit 1 its right
 };
 
 SdlState s;
@@ -69,6 +70,45 @@ int virtualKey(SDL_Keycode k) {
     default:
         return 0;
     }
+}
+
+// The side of a modifier key: 1 for the left key of shift, control or alt, 2 for the right one, else 0.
+uint8_t modifierSide(SDL_Keycode k) {
+    switch (k) {
+    case SDLK_LSHIFT:
+    case SDLK_LCTRL:
+    case SDLK_LALT:
+        return 1;
+    case SDLK_RSHIFT:
+    case SDLK_RCTRL:
+    case SDLK_RALT:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+// A key event to the core. Shift, control and alt stay down while either key of their pair is held, so
+// releasing one of two held keys posts nothing.
+void postKey(SDL_Keycode k, bool down) {
+    int vk = virtualKey(k);
+    if (vk == 0) return;
+    if (uint8_t side = modifierSide(k)) {
+        uint8_t& held = s.sidesHeld[vk & 0xFF];
+        held = down ? uint8_t(held | side) : uint8_t(held & ~side);
+        if (!down && held != 0) return;
+    }
+    platformPostKey(vk, down);
+}
+
+// The window of a mouse event when the cursor is over its client area; null otherwise. Nothing captures
+// the mouse: moves and buttons outside the client area (which SDL still reports while a button is held)
+// are not the window's.
+HWND clientAreaUnder(Uint32 windowId, Sint32 x, Sint32 y) {
+    HWND w = hwndOf(windowId);
+    RECT client;
+    if (!w || !GetClientRect(w, &client)) return nullptr;
+    return (x >= client.left && x < client.right && y >= client.top && y < client.bottom) ? w : nullptr;
 }
 
 void createWindow(HWND hwnd, int x, int y, int w, int h, const char* title) {
@@ -142,14 +182,16 @@ void pumpEvents() {
         }
         case SDL_KEYDOWN:
         case SDL_KEYUP:
-            if (int vk = virtualKey(e.key.keysym.sym)) platformPostKey(vk, e.type == SDL_KEYDOWN);
+            postKey(e.key.keysym.sym, e.type == SDL_KEYDOWN);
             break;
         case SDL_MOUSEMOTION:
-            platformPostMouseMove(e.motion.x, e.motion.y);
+            if (clientAreaUnder(e.motion.windowID, e.motion.x, e.motion.y))
+                platformPostMouseMove(e.motion.x, e.motion.y);
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
-            if (e.button.button == SDL_BUTTON_LEFT)
+            if (e.button.button == SDL_BUTTON_LEFT &&
+                clientAreaUnder(e.button.windowID, e.button.x, e.button.y))
                 platformPostMouseButton(e.button.x, e.button.y, e.type == SDL_MOUSEBUTTONDOWN);
             break;
         default:
@@ -183,6 +225,8 @@ bool platformStartSdl(const PlatformOptions& options) {
     s.headless = options.mode == PlatformMode::Headless;
     // Headless runs use the offscreen driver, which renders OpenGL through EGL without a display.
     if (s.headless) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+    // The window gets mouse messages only while the cursor is over it: no capture while a button is held.
+    SDL_SetHintWithPriority(SDL_HINT_MOUSE_AUTO_CAPTURE, "0", SDL_HINT_OVERRIDE);
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "platform: cannot start SDL video: %s\n", SDL_GetError());
         return false;

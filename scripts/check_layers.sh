@@ -11,7 +11,7 @@
 # it links; no other built program needs an SDL or OpenGL shared library (readelf -d).
 set -euo pipefail
 
-ALLOWED_TARGETS="cave_platform_sdl_gl cave-demo cave-bench platform_gl_tests platform_bitmap_tests triangle_png
+ALLOWED_TARGETS="cave_platform_sdl_gl cave-demo cave-bench platform_gl_tests platform_picture_tests platform_bitmap_tests triangle_png
 demo_run_tests"
 HEADER_PATTERN='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](SDL[^">]*|SDL2/[^">]*|GL/[^">]*|GLES[0-9]*/[^">]*|EGL/[^">]*|KHR/[^">]*|platform/sdl_gl\.h)[">]'
 # Link-graph nodes that stand for SDL2 or OpenGL: imported targets, plain library names or paths.

@@ -27,7 +27,7 @@ for pattern in \
   "app/CMakeFiles/cave_app.dir/camera.cpp.o" \
   "app/CMakeFiles/cave_app.dir/picking.cpp.o" \
   "app/CMakeFiles/cave_app.dir/scene_setup.cpp.o" \
-  "render/CMakeFiles/cave_render.dir/render_object.cpp.o" \
+  "render/CMakeFiles/cave_render_objects.dir/render_object.cpp.o" \
   "tools/cavegen/CMakeFiles/cavegen.dir/*.o" \
   "tools/tracecheck/CMakeFiles/cave-tracecheck.dir/*.o"; do
   for f in "$build"/$pattern; do

@@ -2,7 +2,7 @@
 # fuzz.sh -- builds and runs the libFuzzer targets of fuzz/ (the fuzz preset: clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer).
 #
-#   bash scripts/fuzz.sh TARGET SECONDS   fuzz one target (xfile, tokenizer, load_object, input_script, ...)
+#   bash scripts/fuzz.sh TARGET SECONDS   fuzz one target (xfile, tokenizer, load_object, input_script, bitmap)
 #                                         for SECONDS, then merge what it found into fuzz/corpus/TARGET
 #                                         (minimised: only inputs that add coverage are kept)
 #   bash scripts/fuzz.sh --check [RUNS]   what the test command runs: every target replays its committed
@@ -20,14 +20,14 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-TARGETS=(xfile tokenizer load_object input_script)
+TARGETS=(xfile tokenizer load_object input_script bitmap)
 BUILD=build/fuzz
 ARTIFACTS=$BUILD/artifacts
 
 # Longest input each target is given, and its dictionary.
 max_len() {
   case $1 in
-    xfile | input_script) echo 4096 ;;
+    xfile | input_script | bitmap) echo 4096 ;;
     *) echo 16384 ;;
   esac
 }
@@ -77,7 +77,7 @@ merge_into_corpus() {
   mkdir -p "fuzz/corpus/$target"
   cp "$fresh"/* "fuzz/corpus/$target/" 2>/dev/null || true
   rm -rf "$fresh"
-  echo "fuzz.sh: $target corpus: $(ls "fuzz/corpus/$target" | wc -l) inputs, $(du -sk "fuzz/corpus/$target" | cut -f1) kB"
+  echo "fuzz.sh: $target corpus: $(ls "fuzz/corpus/$target" | wc -l) inputs, $(( $(cat "fuzz/corpus/$target"/* | wc -c) / 1024 )) kB"
 }
 
 # "cov ft corpus exec/s" from the last status line of a log, and the executions.
@@ -92,11 +92,6 @@ figures() {
   execs=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
   units=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   echo "${units:-?} ${execs:-?} ${cov:-?} ${ft:-?} ${corp:-?}"
-}
-
-# CPU seconds (user and system) used so far by the finished child processes of this shell.
-child_cpu() {
-  times | tail -1 | awk '{ t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%.2f", t }'
 }
 
 case ${1:-} in
@@ -141,15 +136,20 @@ case ${1:-} in
     for t in "${TARGETS[@]}"; do
       log=$BUILD/measure-$t.log
       fresh=$(mktemp -d /tmp/cave-fuzz-measure-XXXXXX)
-      cpu0=$(child_cpu)
+      times >"$BUILD/times.txt"
+      cpu0=$(tail -1 "$BUILD/times.txt" |
+        awk '{ t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%.2f", t }')
       run "$t" -max_total_time="$SECONDS_EACH" -print_final_stats=1 "$fresh" "fuzz/corpus/$t" >"$log" 2>&1 ||
         { tail -40 "$log"; echo "fuzz.sh: $t failed"; exit 1; }
-      cpu=$(awk -v a="$cpu0" -v b="$(child_cpu)" 'BEGIN { printf "%.1f", b - a }')
+      times >"$BUILD/times.txt"
+      cpu1=$(tail -1 "$BUILD/times.txt" |
+        awk '{ t = 0; for (i = 1; i <= 2; i++) { split($i, p, /[ms]/); t += p[1] * 60 + p[2] } printf "%.2f", t }')
+      cpu=$(awk -v a="$cpu0" -v b="$cpu1" 'BEGIN { printf "%.1f", b - a }')
       rm -rf "$fresh"
       read -r units execs cov ft corp <<<"$(figures "$log")"
       per_cpu=$(awk -v u="$units" -v c="$cpu" 'BEGIN { if (c > 0) printf "%d", u / c; else print "?" }')
       files=$(ls "fuzz/corpus/$t" | wc -l)
-      kb=$(du -sk "fuzz/corpus/$t" | cut -f1)
+      kb=$(( $(cat "fuzz/corpus/$t"/* | wc -c) / 1024 ))
       rows+=("| $t | $execs | $per_cpu | $units | $cpu | $cov | $ft | $files inputs, $kb kB | $(max_len "$t") |")
       echo "fuzz.sh: $t: $execs exec/s ($per_cpu per CPU second) over ${SECONDS_EACH}s, cov $cov, ft $ft, corpus $files inputs"
     done

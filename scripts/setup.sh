@@ -11,7 +11,11 @@ PACKAGES=(
   xvfb xauth x11-utils
   clang-format
   clang libclang-rt-14-dev
+  emscripten
 )
+# node runs the WebAssembly build; Debian's nodejs only where no node is installed (it conflicts with
+# other installations).
+command -v node >/dev/null 2>&1 || PACKAGES+=(nodejs)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

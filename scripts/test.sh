@@ -37,6 +37,8 @@ bash scripts/check_layers.sh "$PWD" build/release
 echo "== math calls =="
 # Nothing that feeds the simulation or the generated data calls the math library but for sqrt.
 bash scripts/check_math_calls.sh build/release
+# The same traces natively and in the WebAssembly build under node.
+bash scripts/check_wasm_traces.sh build/release
 # Mesa's drivers keep allocations until process exit; leaks there are not ours.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -185,3 +185,57 @@ TEST(EntryPoint, RunsUntilEscapeOrFailsWithNonZeroCode) {
     EXPECT_EQ(renderObjectCount, 0);
     stopApp();
 }
+
+TEST(FramePass, TakesEveryWaitingMessageDrawsWhileActiveAndReturnsOnQuit) {
+    startCleanApp();
+    HWND window = createMainWindow(smallScene);
+    ASSERT_NE(window, nullptr);
+    platformSetTickCount(1000);
+    MSG msg;
+    int exitCode = -1;
+
+    // Inactive: the messages are taken (the key state follows them), no frame.
+    platformSendActivate(window, WA_INACTIVE);
+    platformPostKey(VK_SPACE, true);
+    platformPostMouseMove(3, 4);
+    EXPECT_TRUE(runFramePass(&exitCode));
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_NE(GetKeyState(VK_SPACE) & 0x8000, 0);
+    EXPECT_EQ(frames(), 0);
+
+    // Active: one frame per pass, at the frame loop's pace.
+    platformSendActivate(window, WA_ACTIVE);
+    EXPECT_TRUE(runFramePass(&exitCode));
+    EXPECT_EQ(frames(), 1);
+    platformAdvanceTickCount(FRAME_INTERVAL_MS - 1);
+    EXPECT_TRUE(runFramePass(&exitCode));
+    EXPECT_EQ(frames(), 1);
+    platformAdvanceTickCount(1);
+    EXPECT_TRUE(runFramePass(&exitCode));
+    EXPECT_EQ(frames(), 2);
+    EXPECT_EQ(exitCode, -1);
+
+    // A quit posted by the caller: the messages before it are dispatched, then the pass returns without a
+    // frame; the next pass runs on.
+    platformAdvanceTickCount(FRAME_INTERVAL_MS);
+    platformPostKey(VK_SPACE, false);
+    PostQuitMessage(7);
+    EXPECT_FALSE(runFramePass(&exitCode));
+    EXPECT_EQ(exitCode, 7);
+    EXPECT_EQ(GetKeyState(VK_SPACE) & 0x8000, 0);
+    EXPECT_EQ(frames(), 2);
+    EXPECT_TRUE(runFramePass(nullptr));
+    EXPECT_EQ(frames(), 3);
+
+    // Esc: the window is destroyed, its WM_QUIT (code 0) ends the same pass; a null exitCode is allowed.
+    platformAdvanceTickCount(FRAME_INTERVAL_MS);
+    platformPostKey(VK_ESCAPE, true);
+    EXPECT_FALSE(runFramePass(nullptr));
+    EXPECT_FALSE(IsWindow(window));
+    platformPostKey(VK_ESCAPE, true); // no input window any more: nothing is posted
+    PostQuitMessage(0);
+    EXPECT_FALSE(runFramePass(&exitCode));
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(recordLiveObjects(), 0);
+    stopApp();
+}

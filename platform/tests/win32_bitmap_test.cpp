@@ -353,7 +353,15 @@ TEST(BitmapDecoder, RefusesWhatItCannotReadFaithfully) {
     huge.bits = 8, huge.compression = 1, huge.paletteEntries = 256;
     huge.pixelData = {0, 1};
     huge.width = 4096, huge.height = 4096;
-    EXPECT_FALSE(refused(huge)); // exactly PLATFORM_MAX_BITMAP_PIXELS, every index 0
+    EXPECT_TRUE(refused(huge)); // exactly PLATFORM_MAX_BITMAP_PIXELS, but two bytes cannot code them
+    huge.pixelData.clear();
+    for (int row = 0; row < 4096; ++row) {
+        for (int x = 0; x < 4096; x += 255)
+            huge.pixelData.push_back(uint8_t(4096 - x < 255 ? 4096 - x : 255)), huge.pixelData.push_back(0);
+        huge.pixelData.push_back(0), huge.pixelData.push_back(0);
+    }
+    huge.pixelData.push_back(0), huge.pixelData.push_back(1);
+    EXPECT_FALSE(refused(huge)); // every index 0, coded
     huge.height = 4097;
     EXPECT_TRUE(refused(huge));
     std::vector<uint32_t> pixels(3);

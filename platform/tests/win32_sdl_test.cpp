@@ -127,8 +127,8 @@ TEST_F(SdlBackend, MouseEventsCarryClientPixelsInLParam) {
     SDL_Event move = {};
     move.type = SDL_MOUSEMOTION;
     move.motion.windowID = windowId();
-    move.motion.x = -3; // dragged out of the window to the left
-    move.motion.y = 479;
+    move.motion.x = 623; // the client area's bottom-right pixel (624 x 441)
+    move.motion.y = 440;
     SDL_PushEvent(&move);
     e.type = SDL_MOUSEBUTTONUP;
     e.button.button = SDL_BUTTON_LEFT;
@@ -137,9 +137,89 @@ TEST_F(SdlBackend, MouseEventsCarryClientPixelsInLParam) {
     ASSERT_EQ(messages(), (std::vector<UINT>{WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP}));
     EXPECT_EQ(LOWORD(dispatched[0].lParam), 320);
     EXPECT_EQ(HIWORD(dispatched[0].lParam), 200);
-    EXPECT_EQ(LOWORD(dispatched[1].lParam), 0xFFFD);
-    EXPECT_EQ(HIWORD(dispatched[1].lParam), 479);
+    EXPECT_EQ(LOWORD(dispatched[1].lParam), 623);
+    EXPECT_EQ(HIWORD(dispatched[1].lParam), 440);
     EXPECT_EQ(dispatched[1].wParam, WPARAM(MK_LBUTTON));
+}
+
+TEST_F(SdlBackend, NothingCapturesTheMouseOutsideTheClientArea) {
+    EXPECT_STREQ(SDL_GetHint(SDL_HINT_MOUSE_AUTO_CAPTURE), "0");
+    RECT client;
+    ASSERT_TRUE(GetClientRect(window, &client));
+    ASSERT_EQ(client.right, 624);
+    ASSERT_EQ(client.bottom, 441);
+    auto mouse = [this](Uint32 type, int x, int y) {
+        SDL_Event e = {};
+        e.type = type;
+        if (type == SDL_MOUSEMOTION) {
+            e.motion.windowID = windowId(), e.motion.x = x, e.motion.y = y;
+            e.motion.state = SDL_BUTTON_LMASK;
+        } else {
+            e.button.windowID = windowId(), e.button.x = x, e.button.y = y;
+            e.button.button = SDL_BUTTON_LEFT;
+        }
+        SDL_PushEvent(&e);
+    };
+    // A press inside, a drag out past each edge (SDL reports these while the button is held), the
+    // release outside: only the press reaches the window, so the drag is not ended and no move packs a
+    // negative or far position into lParam.
+    mouse(SDL_MOUSEBUTTONDOWN, 10, 10);
+    for (const POINT p : {POINT{-1, 10}, POINT{10, -1}, POINT{-300, -20}, POINT{624, 10}, POINT{10, 441}})
+        mouse(SDL_MOUSEMOTION, p.x, p.y);
+    mouse(SDL_MOUSEBUTTONUP, -40, 200);
+    mouse(SDL_MOUSEBUTTONDOWN, 700, 10); // a press outside is not the window's either
+    pump();
+    EXPECT_EQ(messages(), (std::vector<UINT>{WM_LBUTTONDOWN}));
+
+    // Back over the window the button still counts as held; the release inside ends it.
+    dispatched.clear();
+    mouse(SDL_MOUSEMOTION, 0, 0);
+    mouse(SDL_MOUSEBUTTONUP, 623, 440);
+    mouse(SDL_MOUSEMOTION, 5, 6);
+    pump();
+    ASSERT_EQ(messages(), (std::vector<UINT>{WM_MOUSEMOVE, WM_LBUTTONUP, WM_MOUSEMOVE}));
+    EXPECT_EQ(dispatched[0].lParam, MAKELPARAM(0, 0));
+    EXPECT_EQ(dispatched[0].wParam, WPARAM(MK_LBUTTON));
+    EXPECT_EQ(dispatched[1].lParam, MAKELPARAM(623, 440));
+    EXPECT_EQ(dispatched[2].wParam, WPARAM(0));
+
+    // Events of a window that is not the system's are not its either.
+    dispatched.clear();
+    SDL_Event other = {};
+    other.type = SDL_MOUSEMOTION;
+    other.motion.windowID = 0;
+    other.motion.x = other.motion.y = 20;
+    SDL_PushEvent(&other);
+    pump();
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(SdlBackend, AModifierStaysDownWhileEitherOfItsKeysIsHeld) {
+    key(SDLK_LSHIFT, true);
+    key(SDLK_RSHIFT, true);
+    key(SDLK_LSHIFT, false);
+    key(SDLK_RCTRL, true);
+    key(SDLK_LCTRL, true);
+    key(SDLK_RCTRL, false);
+    pump();
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+    EXPECT_LT(GetKeyState(VK_CONTROL), 0);
+    key(SDLK_LSHIFT, true); // pressed again, released again: the right one is still held
+    key(SDLK_LSHIFT, false);
+    pump();
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+    key(SDLK_RSHIFT, false);
+    key(SDLK_LCTRL, false);
+    pump();
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
+    EXPECT_GE(GetKeyState(VK_CONTROL), 0);
+    // One shift alone: down, then up.
+    key(SDLK_LSHIFT, true);
+    pump();
+    EXPECT_LT(GetKeyState(VK_SHIFT), 0);
+    key(SDLK_LSHIFT, false);
+    pump();
+    EXPECT_GE(GetKeyState(VK_SHIFT), 0);
 }
 
 TEST_F(SdlBackend, FocusMovesAndCloseReachTheWindow) {

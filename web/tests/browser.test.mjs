@@ -12,6 +12,10 @@ import path from 'node:path';
 import {ROOT, WEB_DIR, serve, launchBrowser, openPage, waitForState} from './harness.mjs';
 
 const TESTS_DIR = path.join(ROOT, 'web', 'tests');
+// The scripted run of cave-tracecheck's native-against-WebAssembly check: turns both ways, drives, lifts
+// and a drag within its first 700 frames.
+const SCRIPTS_DIR = path.join(ROOT, 'tools', 'tracecheck');
+const SCRIPT = 'turns_drives_lift_drag.txt';
 const NATIVE = process.env.CAVE_DEMO_EXE || path.join(ROOT, 'build', 'release', 'app', 'cave-demo');
 const ASSETS = path.join(ROOT, 'assets');
 const BODIES = 101;
@@ -26,7 +30,7 @@ before(async () => {
     assert.ok(fs.existsSync(path.join(WEB_DIR, f)), `${f} is missing in ${WEB_DIR}: run scripts/web.sh --build-only`);
   assert.ok(fs.existsSync(NATIVE), `the native cave-demo is missing (${NATIVE})`);
   scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'cave-web-'));
-  server = await serve([WEB_DIR, TESTS_DIR, scratch]);
+  server = await serve([WEB_DIR, TESTS_DIR, scratch, SCRIPTS_DIR]);
   browser = await launchBrowser();
 });
 
@@ -132,8 +136,8 @@ test('the page gets WebGL2 and its frame 300 shows the lit, textured cave as the
 });
 
 test('a scripted run in the page gives the native trace of the same script bit for bit', async () => {
-  const script = path.join(TESTS_DIR, 'drive_and_drag.txt');
-  const {page, state, trace} = await runPage('?script=drive_and_drag.txt&frames=700&trace=1', 300000);
+  const script = path.join(SCRIPTS_DIR, SCRIPT);
+  const {page, state, trace} = await runPage(`?script=${SCRIPT}&frames=700&trace=1`, 300000);
   await page.close();
   assert.equal(state.exitCode, 0);
   assert.equal(state.frames, 700);

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# check_wasm_traces.sh -- the same run natively and in WebAssembly under node, byte for byte.
+#
+# Builds the `wasm` preset (Debian's emscripten) and compares, with the native build given:
+#   1. a 1500-frame scripted run of the shipped scene (arrow turns, drives, the space bar and a drag):
+#      cave-tracecheck natively, cave-tracecheck under node and cave-demo --headless natively give the same
+#      body trace;
+#   2. the generated 20,000-triangle cave's 1500 steps: natively and under node, the same trace;
+#   3. cave-gen under node writes the committed assets.
+#
+#   bash scripts/check_wasm_traces.sh [NATIVE_BUILD_DIR]    (default build/release, already built)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+native=${1:-build/release}
+frames=1500
+script=tools/tracecheck/turns_drives_lift_drag.txt
+out=build/tracecheck
+node=(node --no-experimental-fetch)
+# Debian's emcc finds its JavaScript modules there.
+export NODE_PATH=/usr/share/nodejs
+
+fail() {
+  echo "check_wasm_traces: $*" >&2
+  exit 1
+}
+
+echo "== wasm build =="
+cmake --preset wasm >/dev/null
+cmake --build build/wasm -j "$(nproc 2>/dev/null || echo 2)" --target cave-tracecheck cave-gen
+cmake --build "$native" --target cave-tracecheck cave-demo cave-gen >/dev/null
+
+rm -rf "$out"
+mkdir -p "$out"
+
+echo "== scripted run of the shipped scene, $frames frames =="
+"$native/tools/tracecheck/cave-tracecheck" demo assets "$script" "$frames" "$out/demo-native.csv" \
+  2>"$out/demo-native.log" || { cat "$out/demo-native.log" >&2; fail "native cave-tracecheck demo failed"; }
+grep -q "picked" "$out/demo-native.log" || fail "the script's drag picked no body ($out/demo-native.log)"
+"${node[@]}" build/wasm/tools/tracecheck/cave-tracecheck.js demo assets "$script" "$frames" \
+  "$out/demo-wasm.csv" 2>"$out/demo-wasm.log" || { cat "$out/demo-wasm.log" >&2; fail "cave-tracecheck under node failed"; }
+SDL_VIDEODRIVER=offscreen "$native/app/cave-demo" --data assets --headless --frames "$frames" \
+  --script "$script" --trace "$out/demo-cave-demo.csv" 2>"$out/demo-cave-demo.log" ||
+  { cat "$out/demo-cave-demo.log" >&2; fail "cave-demo failed"; }
+[ "$(wc -l <"$out/demo-native.csv")" -eq $((1 + (frames + 1) * 101)) ] || fail "$out/demo-native.csv is not $frames frames of 101 bodies"
+cmp "$out/demo-native.csv" "$out/demo-cave-demo.csv" || fail "cave-tracecheck and cave-demo traces differ"
+cmp "$out/demo-native.csv" "$out/demo-wasm.csv" || fail "native and WebAssembly traces of the scripted run differ"
+echo "identical: native, WebAssembly and cave-demo ($(sha256sum <"$out/demo-native.csv" | cut -c1-16))"
+
+echo "== generated 20,000-triangle cave, $frames steps =="
+"$native/tools/tracecheck/cave-tracecheck" cave "$frames" "$out/cave-native.csv" || fail "native cave run failed"
+"${node[@]}" build/wasm/tools/tracecheck/cave-tracecheck.js cave "$frames" "$out/cave-wasm.csv" ||
+  fail "cave run under node failed"
+cmp "$out/cave-native.csv" "$out/cave-wasm.csv" || fail "native and WebAssembly traces of the generated cave differ"
+echo "identical: native and WebAssembly ($(sha256sum <"$out/cave-native.csv" | cut -c1-16))"
+
+echo "== cave-gen under node =="
+mkdir -p "$out/assets"
+"${node[@]}" build/wasm/tools/cavegen/cave-gen.js "$out/assets" >/dev/null || fail "cave-gen under node failed"
+for f in cave.x check.bmp block.bmp map.bmp; do
+  cmp "assets/$f" "$out/assets/$f" || fail "cave-gen under node wrote a different $f"
+done
+echo "identical: the committed assets"
+echo "check_wasm_traces: all identical"
