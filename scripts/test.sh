@@ -43,6 +43,11 @@ bash scripts/check_wasm_traces.sh build/release
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite asan
+echo "== browser =="
+# The web build (scripts/web.sh) in headless Chromium against the native release build: the drawn frame,
+# a scripted run's trace, real keys and mouse, failures on the page.
+bash scripts/web.sh --build-only
+node --test web/tests/browser.test.mjs
 echo "== fuzz =="
 # Every fuzz target replays its committed corpus, then fuzzes a fixed number of inputs.
 bash scripts/fuzz.sh --check
