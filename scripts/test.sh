@@ -48,6 +48,11 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="use_tls=0:suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite asan
+echo "== browser =="
+# The web build (scripts/web.sh) in headless Chromium against the native release build: the drawn frame,
+# a scripted run's trace, real keys and mouse, failures on the page.
+bash scripts/web.sh --build-only
+node --test web/tests/browser.test.mjs
 echo "== fuzz =="
 # Every fuzz target replays its committed corpus, then fuzzes a fixed number of inputs.
 bash scripts/fuzz.sh --check

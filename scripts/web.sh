@@ -55,10 +55,7 @@ fi
 # emcc runs JavaScript tools that need Debian's node modules (acorn) when node is not Debian's own.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 JOBS=$(nproc 2>/dev/null || echo 2)
-toolchain=/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake
-cmake -S . -B build/wasm -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DCAVE_WERROR=ON -DCAVE_BUILD_TESTS=OFF -DCAVE_BUILD_BENCH=OFF \
-  -DCAVE_WEB_OUTPUT_DIR="$root/build/web" >/dev/null
+cmake --preset wasm -DCAVE_WEB_OUTPUT_DIR="$root/build/web" >/dev/null
 cmake --build build/wasm -j "$JOBS" --target cave-web
 echo "web: built $root/build/web/ (index.html, app.js, app.wasm, app.data)"
 

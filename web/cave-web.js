@@ -5,6 +5,7 @@
 //   phase        "loading", "running", "ended" or "failed"
 //   frames       frames presented so far
 //   firstFrameAt performance.now() of the first presented frame (milliseconds since navigation)
+//   passMs       milliseconds spent in the passes that presented the frames, in all
 //   exitCode     the program's exit code once ended
 //   failure      the reason shown when the demo could not start
 //   messages     message boxes, each "caption: text"
@@ -28,6 +29,7 @@
     phase: 'loading',
     frames: 0,
     firstFrameAt: null,
+    passMs: 0,
     exitCode: null,
     failure: null,
     messages: [],
@@ -91,6 +93,7 @@
     const now = performance.now();
     if (state.firstFrameAt === null) state.firstFrameAt = now;
     state.frames = count;
+    state.passMs += milliseconds;
     recent.push([now, milliseconds]);
     while (recent.length && recent[0][0] < now - 1000) recent.shift();
     if (now - lastStatus < 250) return;

@@ -135,22 +135,6 @@ struct WebRun {
 
 WebRun run;
 
-// One pass of WinMain's loop: every waiting message, then a frame when the window is active. False with
-// the quit message's wParam when WM_QUIT was read.
-bool loopPass(int& exitCode) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-        if (msg.message == WM_QUIT) {
-            exitCode = static_cast<int>(msg.wParam);
-            return false;
-        }
-    }
-    if (appActive) renderFrame();
-    return true;
-}
-
 void finish(int exitCode) {
     run.ended = true;
     emscripten_cancel_main_loop();
@@ -188,7 +172,7 @@ void pass() {
     const uint32_t startTicks = GetTickCount();
     const int before = run.session->framesPresented();
     int exitCode = 0;
-    bool running = loopPass(exitCode);
+    bool running = runFramePass(&exitCode); // one pass of WinMain's loop
     const int after = run.session->framesPresented();
     if (after != before) {
         pageFrame(after, emscripten_performance_now() - start);

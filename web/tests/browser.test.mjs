@@ -12,6 +12,10 @@ import path from 'node:path';
 import {ROOT, WEB_DIR, serve, launchBrowser, openPage, waitForState} from './harness.mjs';
 
 const TESTS_DIR = path.join(ROOT, 'web', 'tests');
+// The scripted run of cave-tracecheck's native-against-WebAssembly check: turns both ways, drives, lifts
+// and a drag within its first 700 frames.
+const SCRIPTS_DIR = path.join(ROOT, 'tools', 'tracecheck');
+const SCRIPT = 'turns_drives_lift_drag.txt';
 const NATIVE = process.env.CAVE_DEMO_EXE || path.join(ROOT, 'build', 'release', 'app', 'cave-demo');
 const ASSETS = path.join(ROOT, 'assets');
 const BODIES = 101;
@@ -26,7 +30,7 @@ before(async () => {
     assert.ok(fs.existsSync(path.join(WEB_DIR, f)), `${f} is missing in ${WEB_DIR}: run scripts/web.sh --build-only`);
   assert.ok(fs.existsSync(NATIVE), `the native cave-demo is missing (${NATIVE})`);
   scratch = fs.mkdtempSync(path.join(os.tmpdir(), 'cave-web-'));
-  server = await serve([WEB_DIR, TESTS_DIR, scratch]);
+  server = await serve([WEB_DIR, TESTS_DIR, scratch, SCRIPTS_DIR]);
   browser = await launchBrowser();
 });
 
@@ -132,8 +136,8 @@ test('the page gets WebGL2 and its frame 300 shows the lit, textured cave as the
 });
 
 test('a scripted run in the page gives the native trace of the same script bit for bit', async () => {
-  const script = path.join(TESTS_DIR, 'drive_and_drag.txt');
-  const {page, state, trace} = await runPage('?script=drive_and_drag.txt&frames=700&trace=1', 300000);
+  const script = path.join(SCRIPTS_DIR, SCRIPT);
+  const {page, state, trace} = await runPage(`?script=${SCRIPT}&frames=700&trace=1`, 300000);
   await page.close();
   assert.equal(state.exitCode, 0);
   assert.equal(state.frames, 700);
@@ -157,13 +161,13 @@ test('a scripted run in the page gives the native trace of the same script bit f
 });
 
 test('keys and the mouse on the page drive, turn, lift and drag; nothing outside the canvas or from the right ' +
-     'button reaches the demo; Esc ends it', async () => {
+     'button reaches the demo; blur pauses; Esc ends it', async () => {
   const page = await openPage(browser);
   try {
     // A short window makes the page scroll, so that a key that scrolled it would show.
     await page.setViewport({width: 800, height: 500});
     await page.goto(server.url + '?trace=1');
-    await waitForState(page, (s) => s.phase === 'running' && s.frames >= 5, 60000, 'the first frames');
+    await waitForState(page, (s) => s.phase === 'running' && s.frames >= 2, 60000, 'the first frames');
     const box = await (await page.$('#canvas')).boundingBox();
     const at = (x, y) => [box.x + x, box.y + y];
     const framesNow = () => page.evaluate(() => window.caveDemo.frames);
@@ -173,8 +177,13 @@ test('keys and the mouse on the page drive, turn, lift and drag; nothing outside
       return target;
     };
 
-    // While the column falls with the ball, body 1 (the lowest sphere) stays near where the camera first sees
-    // it, (320, 253), for some 60 frames; body 2 is 17 pixels higher, the ball 107 lower.
+    // The page losing the focus deactivates the window (WM_ACTIVATE, WA_INACTIVE): no frames run until it
+    // has the focus again, while mouse messages are still handled. The mouse works on this still scene.
+    await page.evaluate(() => window.dispatchEvent(new FocusEvent('blur')));
+    await new Promise((r) => setTimeout(r, 100));
+    const paused = await framesNow();
+    // Body 1 (the lowest sphere) is where the camera first sees it, at about (320, 253) (it stays there for
+    // some 20 frames while the column falls with the ball); body 2 is 17 pixels higher, the ball 107 lower.
     // The right button picks nothing: a right-button drag over body 1 leaves it alone.
     await page.mouse.move(...at(320, 253));
     await page.mouse.down({button: 'right'});
@@ -193,6 +202,9 @@ test('keys and the mouse on the page drive, turn, lift and drag; nothing outside
     await page.mouse.move(...at(400, 233));
     await page.mouse.down();
     await page.mouse.up();
+    await new Promise((r) => setTimeout(r, 100));
+    assert.equal(await framesNow(), paused, 'frames ran while the page had no focus');
+    await page.evaluate(() => window.dispatchEvent(new FocusEvent('focus')));
     await waitFrames(2);
 
     // The ball lands on the floor after about 320 frames, bounces, and rests by frame 560 (a ball in the air
