@@ -58,6 +58,9 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
                        (DEMO_DEFAULT_RENDERER == PlatformRenderer::Shader ? "shader" : "fixed") + ")")
         ->type_name("fixed|shader")
         ->transform(CLI::CheckedTransformer(renderers).description(""));
+    app.add_flag("--fullscreen", options.fullscreen,
+                 "fill the screen with the window (its 640 x 480 picture scaled to fit, aspect kept)")
+        ->excludes("--headless");
 
     DemoParseResult result;
     try {

@@ -20,6 +20,8 @@ struct DemoOptions {
     // --renderer fixed|shader: the Direct3D device on OpenGL's fixed function or on GLSL shaders; the
     // default is the faster of the two on a software rasterizer (llvmpipe).
     PlatformRenderer renderer = DEMO_DEFAULT_RENDERER;
+    // --fullscreen: the window fills the screen (desktop full screen); not with --headless.
+    bool fullscreen = false;
 };
 
 // What the caller does after parsing.
