@@ -19,13 +19,7 @@
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
 #define STBI_NO_FAILURE_STRINGS
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
+#include <stb_image.h>
 
 namespace {
 

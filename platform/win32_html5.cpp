@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/d3d7_gl_internal.h"
+#include "platform/d3d7_shader.h"
 
 namespace {
 
@@ -250,6 +251,7 @@ bool platformStartHtml5(const Html5Options& options, const char** error) {
 
     platformSetBackend(&html5Backend);
     platformUseVirtualClock(false);
+    platformSetDirectDrawFactory(shaderCreateDirectDraw);
     if (options.debugLogPath) html5MakeDebugLogDevice(options.debugLogPath);
     s.started = true;
     setHandlers(true);
@@ -260,6 +262,7 @@ void platformStopHtml5() {
     if (!s.started) return;
     setHandlers(false);
     platformReset(); // destroys the core's windows through the backend
+    platformSetDirectDrawFactory(nullptr);
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = s.context;
     s = Html5State();
     s.context = context;

@@ -26,10 +26,12 @@ struct Html5Options {
     const char* debugLogPath = nullptr; // the debug log file, made a device that writes to the console
 };
 
-// Creates the WebGL2 context on the canvas, installs the backend and its event handlers. Returns false,
+// Creates the WebGL2 context on the canvas, installs the backend, its event handlers and the shader device
+// (d3d7_shader.h) as the DirectDraw implementation. Returns false,
 // with the reason in `error` (a short sentence for the page), when there is no such canvas or the
 // browser gives no WebGL2 context.
 bool platformStartHtml5(const Html5Options& options, const char** error);
 
-// Removes the event handlers and the backend (platformReset); the canvas keeps the last frame shown.
+// Removes the event handlers, the backend (platformReset) and the DirectDraw implementation; the canvas
+// keeps the last frame shown.
 void platformStopHtml5();

@@ -38,9 +38,6 @@
 #include "platform/win32_html5.h"
 #include "render/device.h"
 #include "scene/scene_classes.h"
-#ifdef CAVE_WEB_RECORDED_DEVICE
-#include "platform/d3d7_record.h"
-#endif
 
 namespace {
 
@@ -193,9 +190,6 @@ void pass() {
     int exitCode = 0;
     bool running = loopPass(exitCode);
     const int after = run.session->framesPresented();
-#ifdef CAVE_WEB_RECORDED_DEVICE
-    recordClearCalls(); // the stand-in device's log would otherwise grow with every frame
-#endif
     if (after != before) {
         pageFrame(after, emscripten_performance_now() - start);
         struct stat traced;
@@ -245,9 +239,6 @@ int main(int argc, char** argv) {
         pageFailed(reason);
         return 1;
     }
-#ifdef CAVE_WEB_RECORDED_DEVICE
-    recordReset();
-#endif
 
     run.script = std::make_unique<ScriptPlayer>(std::move(events));
     run.session = std::make_unique<DemoSession>(run.trace.isOpen() ? &run.trace : nullptr, run.script.get(),

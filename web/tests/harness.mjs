@@ -57,6 +57,7 @@ export async function launchBrowser() {
 // A new page whose console errors and page errors are kept in page.cave.log.
 export async function openPage(browser) {
   const page = await browser.newPage();
+  await page.bringToFront(); // key events go to the focused page only
   await page.setViewport({width: 800, height: 900});
   page.caveLog = [];
   page.on('console', (m) => page.caveLog.push(`${m.type()}: ${m.text()}`));
