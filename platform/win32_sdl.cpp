@@ -145,12 +145,26 @@ void destroyWindow(HWND hwnd) {
         }
 }
 
+// Full screen at the desktop's resolution. A window manager does it on SDL's request; without one
+// (a bare X server) the request changes nothing but SDL's idea of the size, so the window is first made
+// borderless and as large as its display by hand, which makes both agree in every case.
+void fillScreen(SDL_Window* w) {
+    SDL_Rect bounds;
+    int display = SDL_GetWindowDisplayIndex(w);
+    if (display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0) {
+        SDL_SetWindowBordered(w, SDL_FALSE);
+        SDL_SetWindowPosition(w, bounds.x, bounds.y);
+        SDL_SetWindowSize(w, bounds.w, bounds.h);
+    }
+    SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
 void showWindow(HWND hwnd, bool visible) {
     SDL_Window* w = sdlWindowOf(hwnd);
     if (!w) return;
     if (visible) {
         SDL_ShowWindow(w);
-        if (s.fullscreen) SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        if (s.fullscreen) fillScreen(w);
     } else
         SDL_HideWindow(w);
 }

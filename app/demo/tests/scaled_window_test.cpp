@@ -96,7 +96,8 @@ class ScaledWindow : public ::testing::Test {
         stopProcess(xvfb);
     }
 
-    // Starts the demo in a window of width x height; skips the test when Xvfb is missing.
+    // Starts the demo in a window of width x height (full screen when both are 0); skips the test when
+    // Xvfb is missing.
     void start(int width, int height) {
         xvfb = startXvfb();
         if (xvfb.pid < 0) GTEST_SKIP() << "Xvfb is not available";
@@ -119,6 +120,7 @@ class ScaledWindow : public ::testing::Test {
 
         PlatformOptions options;
         options.mode = PlatformMode::Windowed;
+        options.fullscreen = width == 0 && height == 0;
         ASSERT_TRUE(platformStartSdl(options));
         started = true;
         platformUseVirtualClock(true, 0);
@@ -134,7 +136,7 @@ class ScaledWindow : public ::testing::Test {
         ASSERT_NE(sdlWindow, nullptr);
         EXPECT_TRUE(SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_RESIZABLE);
         EXPECT_TRUE(SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_ALLOW_HIGHDPI);
-        SDL_SetWindowSize(sdlWindow, width, height); // as the user drags the window's corner
+        if (!options.fullscreen) SDL_SetWindowSize(sdlWindow, width, height); // as the user drags a corner
         pump();
         session->beforeLoop();
         ASSERT_TRUE(appActive);
@@ -305,6 +307,31 @@ TEST_F(ScaledWindow, At1000x500TheBarsAreBlackAndTheMouseThereReachesNothing) {
     mouse(SDL_MOUSEBUTTONUP, 166, 499); // its bottom-left pixel
     pump();
     EXPECT_EQ(dragging, 0);
+}
+
+// Full screen on Xvfb's 1024 x 768 screen, with no window manager to ask: the window covers the screen and
+// the frame fills it (scaled by 1.6), and a click on the sphere's place there picks it.
+TEST_F(ScaledWindow, FullScreenCoversTheScreenAndAClickThereStillPicks) {
+    start(0, 0);
+    if (IsSkipped()) return;
+    frame();
+    Picture shown = windowPicture();
+    ASSERT_EQ(shown.width, 1024);
+    ASSERT_EQ(shown.height, 768);
+    int x = -1, y = -1;
+    SDL_GetWindowPosition(sdlWindow, &x, &y);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    // No bars: the picture's corners are the frame's corners.
+    Picture frame1 = presentedFrame();
+    EXPECT_EQ(shown.at(0, 767), frame1.at(0, 479));
+    EXPECT_EQ(shown.at(1023, 767), frame1.at(639, 479));
+    mouse(SDL_MOUSEBUTTONDOWN, 512, 405); // client (320, 253)
+    pump();
+    EXPECT_EQ(dragging, 1);
+    EXPECT_EQ(pickedBody, 1);
+    EXPECT_EQ(lastMouseX, 320);
+    EXPECT_EQ(lastMouseY, 253);
 }
 
 } // namespace
