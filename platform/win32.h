@@ -444,6 +444,7 @@ struct PlatformOptions {
     PlatformMode mode = PlatformMode::Windowed;
     uint32_t idleAdvanceMs = 20; // headless: virtual milliseconds per idle poll (20: a frame every pass)
     PlatformRenderer renderer = PlatformRenderer::FixedFunction;
+    bool fullscreen = false; // windowed: windows fill the screen (desktop full screen) once shown
 };
 // Starts the SDL backend (win32_sdl.cpp) and installs it and the OpenGL DirectDraw implementation.
 // Returns false with a line on stderr if SDL cannot start, or if a windowed start finds no display (SDL

@@ -65,6 +65,9 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
     app.add_option("--record", options.record,
                    "write the key and mouse events of the run as an input script (replay with --script)")
         ->type_name("FILE");
+    app.add_flag("--fullscreen", options.fullscreen,
+                 "fill the screen with the window (its 640 x 480 picture scaled to fit, aspect kept)")
+        ->excludes("--headless");
 
     DemoParseResult result;
     try {

@@ -21,6 +21,8 @@ struct DemoOptions {
     // default is the faster of the two on a software rasterizer (llvmpipe).
     PlatformRenderer renderer = DEMO_DEFAULT_RENDERER;
     std::string record; // --record: input script written from the run's key and mouse events; empty: none
+    // --fullscreen: the window fills the screen (desktop full screen); not with --headless.
+    bool fullscreen = false;
 };
 
 // What the caller does after parsing.

@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
     PlatformOptions platform;
     platform.mode = options.headless ? PlatformMode::Headless : PlatformMode::Windowed;
     platform.renderer = options.renderer;
+    platform.fullscreen = options.fullscreen;
     if (!platformStartSdl(platform)) {
         if (options.headless)
             std::fprintf(stderr, "cave-demo: cannot start the offscreen display\n");

@@ -70,6 +70,26 @@ std::string readFile(const fs::path& path) {
 
 } // namespace
 
+// The window may fill the screen; a run without a window has no screen to fill.
+TEST(DemoOptions, FullscreenIsForTheWindowOnly) {
+    DemoOptions o;
+    ASSERT_TRUE(parse({"--fullscreen", "--frames", "3"}, o).run);
+    EXPECT_TRUE(o.fullscreen);
+    EXPECT_FALSE(o.headless);
+    DemoOptions plain;
+    ASSERT_TRUE(parse({}, plain).run);
+    EXPECT_FALSE(plain.fullscreen);
+    for (const std::vector<const char*>& args : {std::vector<const char*>{"--fullscreen", "--headless"},
+                                                 std::vector<const char*>{"--headless", "--fullscreen"}}) {
+        DemoOptions both;
+        std::string err;
+        DemoParseResult r = parse(args, both, &err);
+        EXPECT_FALSE(r.run);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(err.find("--fullscreen"), std::string::npos) << err;
+    }
+}
+
 TEST(DemoOptions, ReadsEveryOptionAndRejectsBadOnes) {
     TempDir dir;
     std::ofstream(dir.path / "s.txt") << "1 keydown up\n";
