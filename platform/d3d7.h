@@ -1,9 +1,10 @@
 // d3d7.h -- the DirectDraw 7 / Direct3D 7 subset the demo calls: interfaces, records, constants, results.
 //
-// Implementations: d3d7_gl.cpp (OpenGL, cave_platform_sdl_gl) and d3d7_record.cpp (a recorded device for
+// Implementations: the OpenGL surfaces (d3d7_gl_surface.cpp) with two devices, OpenGL's fixed function
+// (d3d7_gl_fixed.cpp) and GLSL shaders (d3d7_shader.cpp), and d3d7_record.cpp (a recorded device for
 // tests, cave_platform; see d3d7_record.h). DirectDrawCreateEx creates the DirectDraw object of the
-// implementation installed with platformSetDirectDrawFactory(); the SDL backend installs the OpenGL one,
-// the recorder installs itself.
+// implementation installed with platformSetDirectDrawFactory(); the SDL backend installs the OpenGL one of
+// the chosen device, the browser backend the shader one, the recorder itself.
 //
 // What the system relies on (and the implementations guarantee):
 // - every call returns a published result code; a failure is a real failure (FAILED(hr)) and the out
