@@ -1,5 +1,5 @@
-// d3d7_gl_context.cpp -- the one OpenGL context of the SDL backend, presentation to a window, and the
-// read-back of the presented frame when someone asks for it.
+// d3d7_gl_context.cpp -- the one OpenGL context of the SDL backend, presentation to a window (the client
+// area scaled to the window's size), and the read-back of the presented frame when someone asks for it.
 //
 // The context lives on a small hidden window of its own so that it survives the windows it presents to.
 // Which context is made (compatibility profile for the fixed-function device, 3.3 core or OpenGL ES 3.0
@@ -39,7 +39,29 @@ struct GlState {
 };
 
 GlState gl;
-int textureSizeLimit = 0; // testing: a lower GL_MAX_TEXTURE_SIZE (0: the context's own)
+int textureSizeLimit = 0;            // testing: a lower GL_MAX_TEXTURE_SIZE (0: the context's own)
+bool keepWindowPicture = false;      // testing: read the window's drawable at each present
+std::vector<uint32_t> windowPicture; // the last one read, 0x00RRGGBB, top row first
+int windowPictureW = 0, windowPictureH = 0;
+
+// Reads the default framebuffer (the drawable the present just drew) into `windowPicture`.
+void readWindowPicture(int width, int height) {
+    windowPicture.clear();
+    windowPictureW = windowPictureH = 0;
+    if (width <= 0 || height <= 0) return;
+    std::vector<uint8_t> rgba(size_t(width) * size_t(height) * 4);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    windowPicture.resize(size_t(width) * size_t(height));
+    for (int row = 0; row < height; ++row) {
+        const uint8_t* in = &rgba[size_t(height - 1 - row) * size_t(width) * 4];
+        for (int col = 0; col < width; ++col, in += 4)
+            windowPicture[size_t(row) * size_t(width) + size_t(col)] =
+                (uint32_t(in[0]) << 16) | (uint32_t(in[1]) << 8) | uint32_t(in[2]);
+    }
+    windowPictureW = width;
+    windowPictureH = height;
+}
 
 // Makes the context current on `target` (its own window when null).
 bool makeCurrentOn(SDL_Window* target) {
@@ -155,13 +177,24 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     int w = r.right - r.left, h = r.bottom - r.top;
     const int sh = sourceHeight;
 
+    // The client area is scaled to its place in the window's drawable (aspect kept, black bars around).
+    // A whole multiple of the client size copies each pixel into a square of pixels; any other size
+    // filters linearly, so that no column or row of the frame comes out wider than its neighbours.
     int winW = 0, winH = 0;
     SDL_GL_GetDrawableSize(win, &winW, &winH);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    const PicturePlacement p = picturePlacement(winW, winH, cw, ch);
+    const bool wholeMultiple =
+        cw > 0 && ch > 0 && p.width % cw == 0 && p.height % ch == 0 && p.width / cw == p.height / ch;
+    auto toX = [&](int clientX) { return GLint(p.x + int64_t(clientX) * p.width / (cw > 0 ? cw : 1)); };
+    auto toY = [&](int clientY) { return GLint(p.y + int64_t(clientY) * p.height / (ch > 0 ? ch : 1)); };
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
-    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, dx, winH - (dy + h), dx + w, winH - dy,
-                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the device sets its own colour before each of its clears
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, toX(dx), winH - toY(dy + h), toX(dx + w),
+                      winH - toY(dy), GL_COLOR_BUFFER_BIT, wholeMultiple ? GL_NEAREST : GL_LINEAR);
+    if (keepWindowPicture) readWindowPicture(winW, winH);
 
     // What the client area now shows is read from the framebuffer object only when asked for.
     readPending(); // an earlier present that was neither read nor drawn over (a second blit of a frame)
@@ -226,6 +259,9 @@ void glShutdown() {
     gl = GlState();
     gl.generation = generation;
     textureSizeLimit = 0;
+    keepWindowPicture = false;
+    windowPicture.clear();
+    windowPictureW = windowPictureH = 0;
 }
 
 const char* glContextVersion() {
@@ -236,6 +272,17 @@ const char* glContextVersion() {
 
 void glSetTextureSizeLimit(int side) {
     textureSizeLimit = side > 0 ? side : 0;
+}
+
+void glKeepWindowPicture(bool keep) {
+    keepWindowPicture = keep;
+}
+
+const uint32_t* glWindowPicture(int* width, int* height) {
+    if (windowPicture.empty()) return nullptr;
+    if (width) *width = windowPictureW;
+    if (height) *height = windowPictureH;
+    return windowPicture.data();
 }
 
 const uint32_t* glPresentedFrame(int* width, int* height) {

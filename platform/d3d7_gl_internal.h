@@ -104,7 +104,8 @@ struct GlSurface : GlInterface<IDirectDrawSurface7> {
     const TextureFormat* format = nullptr;
     std::vector<uint8_t> pixels; // texture pixel memory, rows of `pitch` bytes
     int pitch = 0;
-    GlSurface* zbuffer = nullptr; // attached to a target, holds a reference
+    GLsizei textureWidth = 0, textureHeight = 0; // size of the GL texture (smaller when scaled down)
+    GlSurface* zbuffer = nullptr;                // attached to a target, holds a reference
     HDC dc = nullptr;
 
     GlSurface(Role r, const DDSURFACEDESC2& d, GlDirectDraw* dd);

@@ -166,7 +166,7 @@ void GlSurface::upload() {
     const DWORD w = desc.dwWidth, h = desc.dwHeight;
     // A surface larger than the context's largest texture is point-sampled down to it: texel (x, y) of
     // the texture takes the pixel under its centre, so texture coordinates keep their meaning.
-    const GLsizei tw = textureSide(w), th = textureSide(h);
+    const GLsizei tw = textureWidth, th = textureHeight;
     std::vector<uint8_t> texels(size_t(tw) * size_t(th) * size_t(bytes));
     for (GLsizei y = 0; y < th; ++y) {
         const uint8_t* row = &pixels[size_t((2 * uint64_t(y) + 1) * h / (2 * uint64_t(th))) * size_t(pitch)];
@@ -385,8 +385,10 @@ HRESULT GlDirectDraw::CreateSurface(LPDDSURFACEDESC2 d, LPDIRECTDRAWSURFACE7* ou
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
         // Row 0 of the pixel memory is the top row of the bitmap and texture coordinate v = 0.
-        glTexImage2D(GL_TEXTURE_2D, 0, GLint(texFormat->internal), textureSide(made.dwWidth),
-                     textureSide(made.dwHeight), 0, texFormat->format, texFormat->type, nullptr);
+        s->textureWidth = textureSide(made.dwWidth);
+        s->textureHeight = textureSide(made.dwHeight);
+        glTexImage2D(GL_TEXTURE_2D, 0, GLint(texFormat->internal), s->textureWidth, s->textureHeight, 0,
+                     texFormat->format, texFormat->type, nullptr);
         s->upload();
     }
     if (glGetError() != GL_NO_ERROR) {

@@ -10,6 +10,19 @@ struct SDL_Window;
 // win32_sdl.cpp: the SDL window made for a window of the core, or null.
 SDL_Window* sdlWindowOf(HWND hwnd);
 
+// Where a window shows its client area: the largest rectangle of the client area's aspect that fits the
+// window's drawable, centred; black bars fill the rest. Drawable pixels, top-left origin. The window can
+// be resized, maximised or full screen while the system keeps its client area (GetClientRect).
+struct PicturePlacement {
+    int x = 0, y = 0;
+    int width = 0, height = 0; // 0 x 0 when the drawable or the client area is empty
+};
+PicturePlacement picturePlacement(int drawableWidth, int drawableHeight, int clientWidth, int clientHeight);
+// A window point (SDL's window coordinates, which are drawable pixels scaled down on high-density
+// displays) to the client pixel under it. False when the point is outside the window or on a bar.
+bool clientPixelAt(int pointX, int pointY, int windowWidth, int windowHeight, int drawableWidth,
+                   int drawableHeight, int clientWidth, int clientHeight, int* clientX, int* clientY);
+
 // d3d7_gl_fixed.cpp: the DirectDraw implementation of the fixed-function device.
 HRESULT glCreateDirectDraw(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw);
 
@@ -24,6 +37,11 @@ void glShutdown();
 // The last presented frame: client-area pixels 0x00RRGGBB, top row first; null before the first present.
 // Read from the back buffer on the first request after a present.
 const uint32_t* glPresentedFrame(int* width, int* height);
+// Testing: while on, each present also reads the window's whole drawable as the blit left it (bars
+// included) before the buffers are swapped; glWindowPicture returns it (0x00RRGGBB, top row first; null
+// before such a present). Cleared by glShutdown.
+void glKeepWindowPicture(bool keep);
+const uint32_t* glWindowPicture(int* width, int* height);
 // GL_VERSION of the context ("" before it is made): which OpenGL the device runs on.
 const char* glContextVersion();
 // Testing: textures larger than `side` are scaled down as if it were the context's GL_MAX_TEXTURE_SIZE

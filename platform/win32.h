@@ -402,6 +402,12 @@ void platformPostKey(int virtKey, bool down);
 void platformPostMouseMove(int x, int y);
 void platformPostMouseButton(int x, int y, bool down); // left button
 
+// Observer of the input as the system receives it: called with every posted message that PeekMessageA
+// removes from the queue (PM_REMOVE), after the key state has followed it and before it is returned.
+// Null (the default, and after platformReset()): none. cave-demo's --record writes these messages.
+typedef void (*PlatformMessageObserver)(const MSG& msg);
+void platformSetMessageObserver(PlatformMessageObserver observer);
+
 // Window events as a backend reports them; sent to the window procedure at once (as Windows sends them).
 void platformSendActivate(HWND hwnd, WORD code);               // WM_ACTIVATE with WA_*
 void platformSendClose(HWND hwnd);                             // WM_CLOSE (the user closes the window)
@@ -438,6 +444,7 @@ struct PlatformOptions {
     PlatformMode mode = PlatformMode::Windowed;
     uint32_t idleAdvanceMs = 20; // headless: virtual milliseconds per idle poll (20: a frame every pass)
     PlatformRenderer renderer = PlatformRenderer::FixedFunction;
+    bool fullscreen = false; // windowed: windows fill the screen (desktop full screen) once shown
 };
 // Starts the SDL backend (win32_sdl.cpp) and installs it and the OpenGL DirectDraw implementation.
 // Returns false with a line on stderr if SDL cannot start, or if a windowed start finds no display (SDL

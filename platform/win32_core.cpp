@@ -75,6 +75,7 @@ struct CoreState {
     uint32_t virtualTicks = 0;                          // milliseconds, wrapping
     uint32_t idleAdvance = 0;                           // ms added per idle PeekMessageA
     const PlatformBackend* backend = nullptr;           // installed backend, or none
+    PlatformMessageObserver observer = nullptr;         // told of every message removed from the queue
     std::vector<std::string> messageBoxes;              // "caption: text" of every MessageBoxA
     std::vector<std::unique_ptr<HGDIOBJ__>> gdiObjects; // live bitmaps
     std::vector<std::unique_ptr<HDC__>> dcs;            // live device contexts
@@ -294,6 +295,10 @@ bool writePixel(HDC__* dc, int x, int y, uint32_t rgb) {
 // ---------------------------------------------------------------------------------------------------------
 void platformSetBackend(const PlatformBackend* backend) {
     g.backend = backend;
+}
+
+void platformSetMessageObserver(PlatformMessageObserver observer) {
+    g.observer = observer;
 }
 
 void platformReset() {
@@ -600,6 +605,7 @@ BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT rem
         if (removeMessage & PM_REMOVE) {
             g.queue.erase(it);
             applyKeyState(*msg);
+            if (g.observer) g.observer(*msg);
         }
         return TRUE;
     }

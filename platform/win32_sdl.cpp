@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,7 @@ struct SdlWindow {
 struct SdlState {
     bool started = false;           // SDL video initialised by platformStartSdl
     bool headless = false;          // offscreen driver, message boxes on stderr
+    bool fullscreen = false;        // windows fill the screen (desktop full screen) when shown
     std::vector<SdlWindow> windows; // SDL windows of the core's windows
     uint8_t sidesHeld[256] = {};    // by virtual key of a modifier: bit 0 its left key held, bit 1 its right
 };
@@ -101,20 +104,30 @@ void postKey(SDL_Keycode k, bool down) {
     platformPostKey(vk, down);
 }
 
-// The window of a mouse event when the cursor is over its client area; null otherwise. Nothing captures
-// the mouse: moves and buttons outside the client area (which SDL still reports while a button is held)
-// are not the window's.
-HWND clientAreaUnder(Uint32 windowId, Sint32 x, Sint32 y) {
+// The window of a mouse event and the client pixel under the cursor when the cursor is over the picture
+// of its client area; null otherwise. Nothing captures the mouse: moves and buttons outside the window
+// (which SDL still reports while a button is held) or on the bars beside the picture are not the window's.
+HWND clientAreaUnder(Uint32 windowId, Sint32 x, Sint32 y, int* clientX, int* clientY) {
     HWND w = hwndOf(windowId);
+    SDL_Window* win = SDL_GetWindowFromID(windowId);
     RECT client;
-    if (!w || !GetClientRect(w, &client)) return nullptr;
-    return (x >= client.left && x < client.right && y >= client.top && y < client.bottom) ? w : nullptr;
+    if (!w || !win || !GetClientRect(w, &client)) return nullptr;
+    int winW = 0, winH = 0, drawW = 0, drawH = 0;
+    SDL_GetWindowSize(win, &winW, &winH);
+    SDL_GL_GetDrawableSize(win, &drawW, &drawH);
+    if (drawW <= 0 || drawH <= 0) drawW = winW, drawH = winH;
+    return clientPixelAt(x, y, winW, winH, drawW, drawH, client.right, client.bottom, clientX, clientY)
+               ? w
+               : nullptr;
 }
 
 void createWindow(HWND hwnd, int x, int y, int w, int h, const char* title) {
     if (!s.started) return;
-    SDL_Window* win =
-        SDL_CreateWindow(title, x, y, w > 0 ? w : 1, h > 0 ? h : 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    // The user may resize or maximise the window; the client area keeps its size for the system and its
+    // picture is scaled to the window. Drawable pixels are the display's own on high-density screens.
+    SDL_Window* win = SDL_CreateWindow(title, x, y, w > 0 ? w : 1, h > 0 ? h : 1,
+                                       SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE |
+                                           SDL_WINDOW_ALLOW_HIGHDPI);
     if (!win) {
         std::fprintf(stderr, "platform: cannot create a window: %s\n", SDL_GetError());
         return;
@@ -132,18 +145,33 @@ void destroyWindow(HWND hwnd) {
         }
 }
 
+// Full screen at the desktop's resolution. A window manager does it on SDL's request; without one
+// (a bare X server) the request changes nothing but SDL's idea of the size, so the window is first made
+// borderless and as large as its display by hand, which makes both agree in every case.
+void fillScreen(SDL_Window* w) {
+    SDL_Rect bounds;
+    int display = SDL_GetWindowDisplayIndex(w);
+    if (display >= 0 && SDL_GetDisplayBounds(display, &bounds) == 0) {
+        SDL_SetWindowBordered(w, SDL_FALSE);
+        SDL_SetWindowPosition(w, bounds.x, bounds.y);
+        SDL_SetWindowSize(w, bounds.w, bounds.h);
+    }
+    SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
 void showWindow(HWND hwnd, bool visible) {
     SDL_Window* w = sdlWindowOf(hwnd);
     if (!w) return;
-    if (visible)
+    if (visible) {
         SDL_ShowWindow(w);
-    else
+        if (s.fullscreen) fillScreen(w);
+    } else
         SDL_HideWindow(w);
 }
 
 void moveWindow(HWND hwnd, int x, int y, int w, int h) {
     SDL_Window* win = sdlWindowOf(hwnd);
-    if (!win) return;
+    if (!win || (SDL_GetWindowFlags(win) & SDL_WINDOW_FULLSCREEN)) return; // a full screen stays so
     SDL_SetWindowPosition(win, x, y);
     SDL_SetWindowSize(win, w > 0 ? w : 1, h > 0 ? h : 1);
 }
@@ -173,6 +201,7 @@ void pumpEvents() {
                 platformWindowMoved(w, e.window.data1, e.window.data2);
                 break;
             case SDL_WINDOWEVENT_EXPOSED:
+            case SDL_WINDOWEVENT_SIZE_CHANGED: // the picture is scaled anew on the next present
                 platformInvalidate(w);
                 break;
             default:
@@ -184,16 +213,20 @@ void pumpEvents() {
         case SDL_KEYUP:
             postKey(e.key.keysym.sym, e.type == SDL_KEYDOWN);
             break;
-        case SDL_MOUSEMOTION:
-            if (clientAreaUnder(e.motion.windowID, e.motion.x, e.motion.y))
-                platformPostMouseMove(e.motion.x, e.motion.y);
+        case SDL_MOUSEMOTION: {
+            int cx = 0, cy = 0;
+            if (clientAreaUnder(e.motion.windowID, e.motion.x, e.motion.y, &cx, &cy))
+                platformPostMouseMove(cx, cy);
             break;
+        }
         case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP:
+        case SDL_MOUSEBUTTONUP: {
+            int cx = 0, cy = 0;
             if (e.button.button == SDL_BUTTON_LEFT &&
-                clientAreaUnder(e.button.windowID, e.button.x, e.button.y))
-                platformPostMouseButton(e.button.x, e.button.y, e.type == SDL_MOUSEBUTTONDOWN);
+                clientAreaUnder(e.button.windowID, e.button.x, e.button.y, &cx, &cy))
+                platformPostMouseButton(cx, cy, e.type == SDL_MOUSEBUTTONDOWN);
             break;
+        }
         default:
             break;
         }
@@ -214,6 +247,38 @@ const PlatformBackend sdlBackend = {createWindow, destroyWindow, showWindow, mov
 
 } // namespace
 
+PicturePlacement picturePlacement(int drawableWidth, int drawableHeight, int clientWidth, int clientHeight) {
+    PicturePlacement p;
+    if (drawableWidth <= 0 || drawableHeight <= 0 || clientWidth <= 0 || clientHeight <= 0) return p;
+    const int64_t dw = drawableWidth, dh = drawableHeight, cw = clientWidth, ch = clientHeight;
+    if (dw * ch >= dh * cw) { // wider than the client area: full height, bars at the sides
+        p.height = drawableHeight;
+        p.width = int(std::min(dw, std::max<int64_t>(1, (cw * dh + ch / 2) / ch)));
+    } else { // taller: full width, bars at the top and bottom
+        p.width = drawableWidth;
+        p.height = int(std::min(dh, std::max<int64_t>(1, (ch * dw + cw / 2) / cw)));
+    }
+    p.x = (drawableWidth - p.width) / 2;
+    p.y = (drawableHeight - p.height) / 2;
+    return p;
+}
+
+bool clientPixelAt(int pointX, int pointY, int windowWidth, int windowHeight, int drawableWidth,
+                   int drawableHeight, int clientWidth, int clientHeight, int* clientX, int* clientY) {
+    if (windowWidth <= 0 || windowHeight <= 0 || pointX < 0 || pointY < 0 || pointX >= windowWidth ||
+        pointY >= windowHeight)
+        return false;
+    const PicturePlacement p = picturePlacement(drawableWidth, drawableHeight, clientWidth, clientHeight);
+    if (p.width <= 0 || p.height <= 0) return false;
+    // The drawable pixel under the centre of the point, then the client pixel under that pixel's centre.
+    const int64_t px = (2 * int64_t(pointX) + 1) * drawableWidth / (2 * int64_t(windowWidth));
+    const int64_t py = (2 * int64_t(pointY) + 1) * drawableHeight / (2 * int64_t(windowHeight));
+    if (px < p.x || py < p.y || px >= p.x + p.width || py >= p.y + p.height) return false;
+    if (clientX) *clientX = int((2 * (px - p.x) + 1) * clientWidth / (2 * int64_t(p.width)));
+    if (clientY) *clientY = int((2 * (py - p.y) + 1) * clientHeight / (2 * int64_t(p.height)));
+    return true;
+}
+
 SDL_Window* sdlWindowOf(HWND hwnd) {
     for (const auto& e : s.windows)
         if (e.hwnd == hwnd) return e.window;
@@ -223,6 +288,7 @@ SDL_Window* sdlWindowOf(HWND hwnd) {
 bool platformStartSdl(const PlatformOptions& options) {
     if (s.started) platformStopSdl();
     s.headless = options.mode == PlatformMode::Headless;
+    s.fullscreen = options.fullscreen && !s.headless;
     // Headless runs use the offscreen driver, which renders OpenGL through EGL without a display.
     if (s.headless) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
     // The window gets mouse messages only while the cursor is over it: no capture while a button is held.

@@ -30,14 +30,16 @@ for pattern in \
   "render/CMakeFiles/cave_render_objects.dir/render_object.cpp.o" \
   "tools/cavegen/CMakeFiles/cavegen.dir/*.o" \
   "tools/tracecheck/CMakeFiles/cave-tracecheck.dir/*.o"; do
+  found=0
   for f in "$build"/$pattern; do
-    [ -f "$f" ] && objects+=("$f")
+    [ -f "$f" ] && objects+=("$f") && found=1
   done
+  # A source moved or renamed would otherwise leave its code unchecked without a word.
+  if [ $found -eq 0 ]; then
+    echo "check_math_calls: no object file $build/$pattern (not built, or the source moved: update this list)" >&2
+    exit 2
+  fi
 done
-if [ ${#objects[@]} -eq 0 ]; then
-  echo "check_math_calls: no object files under $build (build it first)" >&2
-  exit 2
-fi
 
 allowed='^(sqrt|sqrtf)$'
 mathFunctions=$(nm -D --defined-only "$libm" | awk '$2 ~ /^[TtWiV]$/ {sub(/@.*/, "", $3); print $3}' | sort -u)

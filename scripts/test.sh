@@ -37,10 +37,15 @@ bash scripts/check_layers.sh "$PWD" build/release
 echo "== math calls =="
 # Nothing that feeds the simulation or the generated data calls the math library but for sqrt.
 bash scripts/check_math_calls.sh build/release
+echo "== WebAssembly traces =="
 # The same traces natively and in the WebAssembly build under node.
 bash scripts/check_wasm_traces.sh build/release
-# Mesa's drivers keep allocations until process exit; leaks there are not ours.
-export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+# LeakSanitizer is on. What SDL, Mesa, its drivers and the X and display libraries keep until the
+# process exits is suppressed by library name (scripts/lsan.supp); sanitizer builds keep run-time loaded
+# libraries loaded until then, so that such reports name their library. Thread-local storage is not
+# scanned (use_tls=0): walking that of the libraries Mesa loads crashes the leak checker now and then.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS="use_tls=0:suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite asan
 echo "== browser =="

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <iterator>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -26,6 +28,8 @@ const char* const FOOTER =
     "after frame N-1 is shown and before frame N starts.\n"
     "Trace (--trace): a header line, then one row per body per frame (frame 0: before the first\n"
     "step): frame, body, world matrix rows 0-2 and position, velocity, angular velocity, force, torque.\n"
+    "Recording (--record): the key and mouse events the run receives, written as an input script\n"
+    "(the keys above and the left button), each with the frame it came before; --script replays it.\n"
     "Exit status: 0 after a normal end, 1 when the demo cannot start or write its output, 2 after a\n"
     "bad option or script.";
 
@@ -58,6 +62,12 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
                        (DEMO_DEFAULT_RENDERER == PlatformRenderer::Shader ? "shader" : "fixed") + ")")
         ->type_name("fixed|shader")
         ->transform(CLI::CheckedTransformer(renderers).description(""));
+    app.add_option("--record", options.record,
+                   "write the key and mouse events of the run as an input script (replay with --script)")
+        ->type_name("FILE");
+    app.add_flag("--fullscreen", options.fullscreen,
+                 "fill the screen with the window (its 640 x 480 picture scaled to fit, aspect kept)")
+        ->excludes("--headless");
 
     DemoParseResult result;
     try {
@@ -76,8 +86,30 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
 
 void resolveDemoPaths(DemoOptions& options, const std::string& startDir) {
     namespace fs = std::filesystem;
-    for (std::string* path : {&options.screenshot, &options.trace, &options.script}) {
+    for (std::string* path : {&options.screenshot, &options.trace, &options.script, &options.record}) {
         if (path->empty() || fs::path(*path).is_absolute()) continue;
         *path = (fs::path(startDir) / *path).lexically_normal().string();
     }
+}
+
+bool checkDemoFiles(const DemoOptions& options, std::string& error) {
+    namespace fs = std::filesystem;
+    const std::pair<const char*, const std::string*> files[] = {{"--script", &options.script},
+                                                                {"--screenshot", &options.screenshot},
+                                                                {"--trace", &options.trace},
+                                                                {"--record", &options.record}};
+    const auto canonical = [](const std::string& path) {
+        std::error_code ec;
+        fs::path resolved = fs::weakly_canonical(fs::path(path), ec);
+        return ec ? fs::path(path).lexically_normal() : resolved;
+    };
+    for (size_t i = 0; i < std::size(files); ++i)
+        for (size_t j = i + 1; j < std::size(files); ++j) {
+            if (files[i].second->empty() || files[j].second->empty()) continue;
+            if (canonical(*files[i].second) != canonical(*files[j].second)) continue;
+            error = std::string(files[i].first) + " and " + files[j].first + " name the same file " +
+                    *files[j].second;
+            return false;
+        }
+    return true;
 }

@@ -20,6 +20,9 @@ struct DemoOptions {
     // --renderer fixed|shader: the Direct3D device on OpenGL's fixed function or on GLSL shaders; the
     // default is the faster of the two on a software rasterizer (llvmpipe).
     PlatformRenderer renderer = DEMO_DEFAULT_RENDERER;
+    std::string record; // --record: input script written from the run's key and mouse events; empty: none
+    // --fullscreen: the window fills the screen (desktop full screen); not with --headless.
+    bool fullscreen = false;
 };
 
 // What the caller does after parsing.
@@ -33,7 +36,12 @@ struct DemoParseResult {
 // existing directory. Never throws.
 DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions& options);
 
-// Turns the relative file paths of --screenshot, --trace and --script into absolute ones against
+// Turns the relative file paths of --screenshot, --trace, --script and --record into absolute ones against
 // `startDir`, so that they keep naming files of the directory the user started in after --data changes
 // the working directory. Empty paths stay empty.
 void resolveDemoPaths(DemoOptions& options, const std::string& startDir);
+
+// False, with `error` naming the two options, when two of the files (--script, --screenshot, --trace,
+// --record) are one file, so that an output would overwrite the script or another output. Paths are
+// compared after resolving "." and ".." and symbolic links of the parts that exist.
+bool checkDemoFiles(const DemoOptions& options, std::string& error);

@@ -24,6 +24,10 @@ void DemoSession::framePresented() {
     if (script_) script_->postThrough(presented_ + 1);
 }
 
+void DemoSession::messageTaken(const MSG& msg) {
+    if (recorder_) recorder_->record(msg, presented_ + 1);
+}
+
 void demoHookBeforeLoop() {
     if (activeDemoSession) activeDemoSession->beforeLoop();
 }
@@ -34,4 +38,8 @@ void demoHookAfterStep() {
 
 void demoHookFramePresented() {
     if (activeDemoSession) activeDemoSession->framePresented();
+}
+
+void demoHookMessageTaken(const MSG& msg) {
+    if (activeDemoSession) activeDemoSession->messageTaken(msg);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/demo/body_trace.h"
+#include "app/demo/input_recorder.h"
 #include "app/demo/input_script.h"
 
 // One run's frame bookkeeping. The hook functions below forward to the one active session.
@@ -20,12 +21,20 @@ class DemoSession {
     // otherwise the events of the next frame.
     void framePresented();
 
+    // Records the messages the system takes from now on into `recorder` (null: none), which must outlive
+    // the session's use.
+    void setRecorder(InputRecorder* recorder) { recorder_ = recorder; }
+    // A message has been taken from the queue: while frame N has not started (N - 1 frames presented),
+    // it belongs to frame N, the frame an input script gives it to be delivered the same way.
+    void messageTaken(const MSG& msg);
+
     int stepsTaken() const { return steps_; }
     int framesPresented() const { return presented_; }
 
   private:
     BodyTrace* trace_;
     ScriptPlayer* script_;
+    InputRecorder* recorder_ = nullptr;
     int frameLimit_;
     int steps_ = 0;
     int presented_ = 0;
@@ -38,3 +47,5 @@ extern DemoSession* activeDemoSession;
 void demoHookBeforeLoop();
 void demoHookAfterStep();
 void demoHookFramePresented();
+// The platform core's message observer (platformSetMessageObserver).
+void demoHookMessageTaken(const MSG& msg);

@@ -162,6 +162,34 @@ bool loadInputScript(const std::string& path, std::vector<ScriptEvent>& events, 
     return parseInputScript(text, path, events, error);
 }
 
+const char* scriptKeyName(int virtKey) {
+    for (const KeyName& k : KEY_NAMES)
+        if (k.virtKey == virtKey) return k.name;
+    return nullptr;
+}
+
+std::string formatScriptEvent(const ScriptEvent& event) {
+    const std::string frame = std::to_string(event.frame);
+    const auto mouse = [&](const char* name) {
+        return frame + " " + name + " " + std::to_string(event.x) + " " + std::to_string(event.y);
+    };
+    switch (event.kind) {
+    case ScriptEvent::KeyDown:
+    case ScriptEvent::KeyUp: {
+        const char* key = scriptKeyName(event.key);
+        if (key == nullptr) return "";
+        return frame + (event.kind == ScriptEvent::KeyDown ? " keydown " : " keyup ") + key;
+    }
+    case ScriptEvent::MouseDown:
+        return mouse("mousedown");
+    case ScriptEvent::MouseMove:
+        return mouse("mousemove");
+    case ScriptEvent::MouseUp:
+        return mouse("mouseup");
+    }
+    return "";
+}
+
 int ScriptPlayer::postThrough(int frame) {
     int posted = 0;
     while (next_ < static_cast<int>(events_.size()) && events_[next_].frame <= frame) {

@@ -32,6 +32,15 @@ constexpr size_t MAX_SCRIPT_BYTES = size_t(16) << 20;
 // error naming it.
 bool loadInputScript(const std::string& path, std::vector<ScriptEvent>& events, std::string& error);
 
+// The script's name of a virtual-key code ("up", "down", "left", "right", "space", "shift", "escape"), or
+// null for a key that scripts do not know.
+const char* scriptKeyName(int virtKey);
+
+// The line of an event as a script writes it, without the line end: "FRAME keydown KEY",
+// "FRAME mousemove X Y" and so on; parseInputScript reads it back to the same event. An event whose key
+// has no script name gives the empty text.
+std::string formatScriptEvent(const ScriptEvent& event);
+
 // Delivers a parsed script frame by frame, in file order.
 class ScriptPlayer {
   public:

@@ -1,4 +1,5 @@
-// main.cpp -- cave-demo: reads the options, prepares the trace and the script, and runs the system's WinMain
+// main.cpp -- cave-demo: reads the options, prepares the trace, the script and the recording, and runs the
+// system's WinMain
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "app/demo/body_trace.h"
 #include "app/demo/demo_options.h"
 #include "app/demo/demo_session.h"
+#include "app/demo/input_recorder.h"
 #include "app/demo/input_script.h"
 #include "app/shell.h"
 #include "platform/win32.h"
@@ -30,10 +32,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     resolveDemoPaths(options, startDir);
+    std::string error;
+    if (!checkDemoFiles(options, error)) {
+        std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
+        return 2;
+    }
 
     // Everything that can be wrong with the inputs is reported before the window opens.
     std::vector<ScriptEvent> events;
-    std::string error;
     if (!options.script.empty() && !loadInputScript(options.script, events, error)) {
         std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
         return 2;
@@ -48,9 +54,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
         return 1;
     }
+    InputRecorder recorder;
+    if (!options.record.empty() && !recorder.open(options.record, error)) {
+        std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
+        return 1;
+    }
 
     ScriptPlayer script(std::move(events));
     DemoSession session(trace.isOpen() ? &trace : nullptr, &script, options.frames);
+    session.setRecorder(recorder.isOpen() ? &recorder : nullptr);
     activeDemoSession = &session;
     beforeMessageLoopHook = demoHookBeforeLoop;
     afterStepHook = demoHookAfterStep;
@@ -59,6 +71,7 @@ int main(int argc, char** argv) {
     PlatformOptions platform;
     platform.mode = options.headless ? PlatformMode::Headless : PlatformMode::Windowed;
     platform.renderer = options.renderer;
+    platform.fullscreen = options.fullscreen;
     if (!platformStartSdl(platform)) {
         if (options.headless)
             std::fprintf(stderr, "cave-demo: cannot start the offscreen display\n");
@@ -67,6 +80,8 @@ int main(int argc, char** argv) {
                          "cave-demo: cannot start the window; without a display, run with --headless\n");
         return 1;
     }
+    // Every key and mouse message the system takes from its queue, as it takes it (--record).
+    platformSetMessageObserver(demoHookMessageTaken);
 
     VokRegisterSceneClasses();
     char commandLine[] = "";
@@ -89,6 +104,10 @@ int main(int argc, char** argv) {
     platformStopSdl();
 
     if (!trace.close(error)) {
+        std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
+        if (exitCode == 0) exitCode = 1;
+    }
+    if (!recorder.close(session.framesPresented(), error)) {
         std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
         if (exitCode == 0) exitCode = 1;
     }

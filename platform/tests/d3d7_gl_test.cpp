@@ -458,9 +458,25 @@ TEST_P(GlDevice, TexturesLargerThanTheContextTakesAreScaledDownKeepingTheirCoord
             // Point sampling keeps each block sharp to its edge.
             EXPECT_EQ(GlScene::pixel(bx * 80 + 79, y), GlScene::pixel(x, y)) << "block " << bx << "," << by;
         }
+    // New pixels given later go to the texture OpenGL holds, even once the limit is back up.
+    glSetTextureSizeLimit(0);
+    for (uint32_t& p : px)
+        p ^= 0xFFFFFF;
+    HBITMAP bm = platformCreateBitmap(8, 4, px);
+    HDC mem = CreateCompatibleDC(nullptr);
+    SelectObject(mem, bm);
+    HDC texDc = nullptr;
+    ASSERT_EQ(tex->GetDC(&texDc), DD_OK);
+    BitBlt(texDc, 0, 0, 8, 4, mem, 0, 0, SRCCOPY);
+    tex->ReleaseDC(texDc);
+    DeleteDC(mem);
+    DeleteObject(bm);
+    rect(0, 0, 640, 480, 0.5f);
+    show();
+    EXPECT_TRUE(near(GlScene::pixel(80, 120), through565(blocks[0] ^ 0xFFFFFF), 1));
+    EXPECT_TRUE(near(GlScene::pixel(560, 360), through565(blocks[7] ^ 0xFFFFFF), 1));
     s.device->SetTexture(0, nullptr);
     tex->Release();
-    glSetTextureSizeLimit(0);
 
     // Surfaces of bitmaps larger than 4096 a side are made (within the bitmap limits), larger ones refused.
     DDSURFACEDESC2 wide =

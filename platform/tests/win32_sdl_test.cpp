@@ -4,9 +4,11 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/sdl_gl.h"
 #include "platform/win32.h"
 
 namespace {
@@ -192,6 +194,70 @@ TEST_F(SdlBackend, NothingCapturesTheMouseOutsideTheClientArea) {
     SDL_PushEvent(&other);
     pump();
     EXPECT_TRUE(messages().empty());
+}
+
+// The picture of a 640 x 480 client area in windows of other sizes, and window points mapped back to the
+// client pixels under them.
+TEST(ScaledPicture, FitsTheWindowWithBarsAndMapsPointsBackToClientPixels) {
+    struct Place {
+        int dw, dh, x, y, w, h;
+    };
+    for (const Place& c : {Place{640, 480, 0, 0, 640, 480}, Place{1280, 960, 0, 0, 1280, 960},
+                           Place{1000, 500, 166, 0, 667, 500}, Place{500, 1000, 0, 312, 500, 375},
+                           Place{1920, 1080, 240, 0, 1440, 1080}, Place{1, 1000, 0, 499, 1, 1},
+                           Place{0, 480, 0, 0, 0, 0}, Place{640, -1, 0, 0, 0, 0}}) {
+        PicturePlacement p = picturePlacement(c.dw, c.dh, 640, 480);
+        EXPECT_EQ((std::vector<int>{p.x, p.y, p.width, p.height}), (std::vector<int>{c.x, c.y, c.w, c.h}))
+            << c.dw << " x " << c.dh;
+    }
+
+    // At the client area's own size every point is its own client pixel, and nothing outside is one: the
+    // unscaled window behaves exactly as before. The same with a drawable of twice the points (a
+    // high-density display).
+    for (int density = 1; density <= 2; ++density) {
+        int mismatches = 0;
+        for (int y = -2; y < 483; ++y)
+            for (int x = -2; x < 643; ++x) {
+                int cx = -1, cy = -1;
+                bool in = clientPixelAt(x, y, 640, 480, 640 * density, 480 * density, 640, 480, &cx, &cy);
+                bool inside = x >= 0 && y >= 0 && x < 640 && y < 480;
+                mismatches += in != inside || (inside && (cx != x || cy != y));
+            }
+        EXPECT_EQ(mismatches, 0) << "density " << density;
+    }
+
+    // 1000 x 500: the picture covers x 166 .. 832; each client column is under one or two window columns,
+    // in order, and every client column is reached.
+    int cx = -1, cy = -1;
+    EXPECT_FALSE(clientPixelAt(165, 250, 1000, 500, 1000, 500, 640, 480, &cx, &cy));
+    EXPECT_FALSE(clientPixelAt(833, 250, 1000, 500, 1000, 500, 640, 480, &cx, &cy));
+    EXPECT_FALSE(clientPixelAt(1000, 250, 1000, 500, 1000, 500, 640, 480, &cx, &cy));
+    EXPECT_FALSE(clientPixelAt(-1, 250, 1000, 500, 1000, 500, 640, 480, &cx, &cy));
+    EXPECT_EQ(cx, -1); // nothing written for a point on a bar
+    std::vector<int> reached(640, 0);
+    int previous = -1, backwards = 0;
+    for (int x = 166; x < 833; ++x) {
+        ASSERT_TRUE(clientPixelAt(x, 499, 1000, 500, 1000, 500, 640, 480, &cx, &cy)) << x;
+        ASSERT_TRUE(cx >= 0 && cx < 640) << x;
+        EXPECT_EQ(cy, 479);
+        backwards += cx < previous;
+        previous = cx;
+        ++reached[size_t(cx)];
+    }
+    EXPECT_EQ(backwards, 0);
+    EXPECT_EQ(std::count(reached.begin(), reached.end(), 0), 0);
+    EXPECT_TRUE(clientPixelAt(500, 264, 1000, 500, 1000, 500, 640, 480, &cx, &cy));
+    EXPECT_EQ((std::vector<int>{cx, cy}), (std::vector<int>{320, 253}));
+    // Bars at the top and bottom of a tall window; the first and last rows of the picture.
+    EXPECT_FALSE(clientPixelAt(250, 311, 500, 1000, 500, 1000, 640, 480, &cx, &cy));
+    EXPECT_TRUE(clientPixelAt(250, 312, 500, 1000, 500, 1000, 640, 480, &cx, &cy));
+    EXPECT_EQ(cy, 0);
+    EXPECT_TRUE(clientPixelAt(499, 686, 500, 1000, 500, 1000, 640, 480, &cx, &cy));
+    EXPECT_EQ((std::vector<int>{cx, cy}), (std::vector<int>{639, 479}));
+    EXPECT_FALSE(clientPixelAt(250, 687, 500, 1000, 500, 1000, 640, 480, &cx, &cy));
+    // An empty window or client area has no picture to point at.
+    EXPECT_FALSE(clientPixelAt(0, 0, 0, 0, 0, 0, 640, 480, &cx, &cy));
+    EXPECT_FALSE(clientPixelAt(0, 0, 640, 480, 640, 480, 0, 0, &cx, &cy));
 }
 
 TEST_F(SdlBackend, AModifierStaysDownWhileEitherOfItsKeysIsHeld) {

@@ -45,8 +45,10 @@ int waitFor(pid_t pid, int timeoutSeconds, bool& timedOut) {
 
 } // namespace
 
-ProcessResult runProcess(const std::vector<std::string>& args, const std::string& workDir,
-                         const std::vector<std::string>& setEnv, int timeoutSeconds) {
+namespace {
+
+// The current environment with `setEnv` ("NAME=value") replacing or adding entries.
+std::vector<std::string> environmentWith(const std::vector<std::string>& setEnv) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         std::string entry(*e), name = entry.substr(0, entry.find('='));
@@ -56,6 +58,14 @@ ProcessResult runProcess(const std::vector<std::string>& args, const std::string
         if (!drop) env.push_back(entry);
     }
     env.insert(env.end(), setEnv.begin(), setEnv.end());
+    return env;
+}
+
+} // namespace
+
+ProcessResult runProcess(const std::vector<std::string>& args, const std::string& workDir,
+                         const std::vector<std::string>& setEnv, int timeoutSeconds) {
+    std::vector<std::string> env = environmentWith(setEnv);
     std::vector<std::string> argStrings = args;
     std::vector<char*> argv = pointers(argStrings), envp = pointers(env);
     const std::string outPath = workDir + "/.stdout", errPath = workDir + "/.stderr";
@@ -116,9 +126,33 @@ BackgroundProcess startXvfb() {
     return p;
 }
 
+BackgroundProcess startBackground(const std::vector<std::string>& args,
+                                  const std::vector<std::string>& setEnv) {
+    BackgroundProcess p;
+    std::vector<std::string> env = environmentWith(setEnv);
+    std::vector<std::string> argStrings = args;
+    std::vector<char*> argv = pointers(argStrings), envp = pointers(env);
+    pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 0);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    if (pid > 0) {
+        setpgid(pid, pid); // also here, so that the group exists whichever of the two runs first
+        p.pid = pid;
+        p.ownGroup = true;
+    }
+    return p;
+}
+
 void stopProcess(BackgroundProcess& process) {
     if (process.pid > 0) {
-        kill(process.pid, SIGTERM);
+        kill(process.ownGroup ? -process.pid : process.pid, SIGTERM);
         waitpid(process.pid, nullptr, 0);
     }
     process.pid = -1;

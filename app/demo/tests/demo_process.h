@@ -22,13 +22,19 @@ ProcessResult runProcess(const std::vector<std::string>& args, const std::string
 // A started background process (Xvfb); stopped and reaped by stopProcess.
 struct BackgroundProcess {
     int pid = -1;
-    int display = -1; // Xvfb: the display number it chose
+    int display = -1;      // Xvfb: the display number it chose
+    bool ownGroup = false; // started in a process group of its own, which stopProcess ends whole
 };
 
 // Starts /usr/bin/Xvfb on a free display of its own choosing. Returns pid -1 when Xvfb is not installed
 // or did not come up within 30 seconds.
 BackgroundProcess startXvfb();
 void stopProcess(BackgroundProcess& process);
+
+// Starts `args` (args[0] is the program path) in the background, in a process group of its own, with the
+// environment changed by `setEnv` and its output discarded. pid -1 when it cannot be started.
+BackgroundProcess startBackground(const std::vector<std::string>& args,
+                                  const std::vector<std::string>& setEnv);
 
 // One row of a body trace.
 struct TraceRow {

@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/demo/body_trace.h"
+#include "app/demo/input_script.h"
 #include "app/demo/tests/demo_process.h"
 #include "framework/stream.h"
 #include "app/scene_setup.h"
@@ -440,4 +443,121 @@ TEST(DemoWindow, ScriptedKeysAndMouseDriveTheDemoInARealWindow) {
     EXPECT_GT(f[744][0].p(1) - f[699][0].p(1), 3.0f);
     EXPECT_GT(f[744][0].vel(1), 5.0f);
     EXPECT_LT(f[760][0].vel(1), f[744][0].vel(1)); // released: gravity takes over again
+}
+
+namespace {
+
+// The events of a script file, one "FRAME KIND KEY X Y" entry each (line numbers left out); fails the test
+// when the file does not parse.
+std::vector<std::string> scriptEvents(const std::string& path) {
+    std::vector<ScriptEvent> events;
+    std::string error;
+    EXPECT_TRUE(loadInputScript(path, events, error)) << error;
+    std::vector<std::string> out;
+    for (const ScriptEvent& e : events)
+        out.push_back(formatScriptEvent(e));
+    return out;
+}
+
+} // namespace
+
+TEST(DemoRun, HeadlessScriptedRunRecordsWhatItDeliveredAndTheRecordingReplaysToTheSameTrace) {
+    TempDir dir;
+    copyData(dir.path / "data");
+    // A drag of the lowest sphere of the column (see the window test below), keys in every frame group,
+    // a position that wraps, and events after the last frame, which are never delivered.
+    std::ofstream(dir / "script.txt") << "# comment\n2 mousedown 320 253\n2 mousemove 360 253\n"
+                                      << "3 mousemove 400 -20\n5 mouseup 400 233\n\n10 keydown left\n"
+                                      << "30 keyup left\n40 keydown shift\n41 keyup shift\n"
+                                      << "60 keydown up\n60 keydown space\n90 keyup space\n95 keyup up\n"
+                                      << "121 keydown down\n";
+    const std::vector<std::string> data = {"--data", dir / "data", "--headless"};
+    const auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), data.begin(), data.end());
+        return runDemo(args, dir.path.string());
+    };
+    ProcessResult r =
+        run({"--script", "script.txt", "--frames", "120", "--record", "rec.txt", "--trace", "a.csv"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // What was delivered: the script's events up to frame 120, then the frame limit's Esc before frame 121.
+    std::vector<std::string> expected = scriptEvents(dir / "script.txt");
+    expected.back() = "121 keydown escape";
+    EXPECT_EQ(scriptEvents(dir / "rec.txt"), expected);
+    EXPECT_NE(readWholeFile(dir / "rec.txt").find("3 mousemove 400 -20\n"), std::string::npos);
+
+    // The recording replays to the same run, bit for bit, and recording the replay gives the same file.
+    r = run({"--script", "rec.txt", "--trace", "b.csv", "--record", "again.txt"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string trace = readWholeFile(dir / "a.csv");
+    EXPECT_EQ(countOccurrences(trace, "\n"), 1 + 121 * BODIES);
+    EXPECT_TRUE(readWholeFile(dir / "b.csv") == trace) << "the replayed trace differs";
+    EXPECT_EQ(readWholeFile(dir / "again.txt"), readWholeFile(dir / "rec.txt"));
+
+    // A recording that cannot be written is reported before the window opens; one that would overwrite
+    // the script is refused as a bad option.
+    r = run({"--frames", "2", "--record", "no/such/dir/rec.txt", "--screenshot", "s.png"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("rec.txt: cannot write the recording"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(dir.path / "s.png"));
+    const std::string script = readWholeFile(dir / "script.txt");
+    r = run({"--frames", "2", "--script", "script.txt", "--record", "./script.txt"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("--script and --record name the same file"), std::string::npos) << r.err;
+    EXPECT_EQ(readWholeFile(dir / "script.txt"), script);
+
+    r = runDemo({"--help"}, dir.path.string());
+    EXPECT_NE(r.out.find("--record FILE"), std::string::npos) << r.out;
+}
+
+// A live session in a real window: the X server's key and mouse events (xdotool, through Xvfb) reach the
+// demo through SDL as they would from a user; the recording of them, replayed headless, gives the same
+// trace byte for byte.
+TEST(DemoWindow, LiveSessionRecordedInARealWindowReplaysHeadlessToTheSameTrace) {
+    if (access("/usr/bin/xdotool", X_OK) != 0) GTEST_SKIP() << "xdotool is not available";
+    BackgroundProcess xvfb = startXvfb();
+    if (xvfb.pid < 0) GTEST_SKIP() << "Xvfb is not available";
+    TempDir dir;
+    copyData(dir.path / "data");
+    const std::string display = "DISPLAY=:" + std::to_string(xvfb.display);
+    // Waits for the window, drags in it, drives, turns and quits with Esc. Each command has a time limit
+    // of its own, so that the driver ends even if the window never shows.
+    const std::string driver =
+        "t='timeout 60'; w=$($t xdotool search --sync --onlyvisible --name '^Test$' | head -n 1); "
+        "[ -n \"$w\" ] || exit 1; "
+        "$t xdotool mousemove --sync --window $w 320 253; sleep 0.3; "
+        "$t xdotool mousedown 1 mousemove --window $w 340 250 mousemove --window $w 380 230 mouseup 1; "
+        "$t xdotool keydown Up; sleep 0.6; $t xdotool keyup Up keydown Left; sleep 0.3; "
+        "$t xdotool keyup Left keydown shift keydown space; sleep 0.3; $t xdotool keyup space keyup shift; "
+        "sleep 0.3; $t xdotool key Escape";
+    BackgroundProcess input = startBackground({"/bin/sh", "-c", driver}, {display});
+    ASSERT_GT(input.pid, 0);
+    // The frame limit only ends a run whose Esc never arrived.
+    ProcessResult live =
+        runDemo({"--data", dir / "data", "--frames", "3000", "--record", "live.txt", "--trace", "live.csv"},
+                dir.path.string(), {display, "SDL_VIDEODRIVER=x11"});
+    stopProcess(input);
+    stopProcess(xvfb);
+    ASSERT_FALSE(live.timedOut) << live.err;
+    ASSERT_EQ(live.exitCode, 0) << live.err;
+
+    const std::vector<std::string> events = scriptEvents(dir / "live.txt");
+    ASSERT_FALSE(events.empty()) << readWholeFile(dir / "live.txt");
+    int frame = 0;
+    for (const std::string& e : events) {
+        EXPECT_GE(std::atoi(e.c_str()), frame) << e;
+        frame = std::atoi(e.c_str());
+    }
+    const std::string text = readWholeFile(dir / "live.txt");
+    for (const char* what : {" mousedown 320 253\n", " mouseup ", " keydown up\n", " keyup up\n",
+                             " keydown left\n", " keydown shift\n", " keyup space\n"})
+        EXPECT_NE(text.find(what), std::string::npos) << what << " is missing from\n" << text;
+    EXPECT_NE(events.back().find(" keydown escape"), std::string::npos) << text;
+
+    ProcessResult replay =
+        runDemo({"--data", dir / "data", "--headless", "--script", "live.txt", "--trace", "replay.csv"},
+                dir.path.string());
+    ASSERT_EQ(replay.exitCode, 0) << replay.err;
+    const std::string trace = readWholeFile(dir / "live.csv");
+    EXPECT_GT(countOccurrences(trace, "\n"), 1 + 10 * BODIES);
+    EXPECT_TRUE(readWholeFile(dir / "replay.csv") == trace) << "the replayed trace differs from the live one";
 }

@@ -16,6 +16,7 @@
 #include "app/demo/body_trace.h"
 #include "app/demo/demo_options.h"
 #include "app/demo/demo_session.h"
+#include "app/demo/input_recorder.h"
 #include "app/demo/input_script.h"
 #include "physics/bodies.h"
 #include "physics/simulation.h"
@@ -68,6 +69,26 @@ std::string readFile(const fs::path& path) {
 }
 
 } // namespace
+
+// The window may fill the screen; a run without a window has no screen to fill.
+TEST(DemoOptions, FullscreenIsForTheWindowOnly) {
+    DemoOptions o;
+    ASSERT_TRUE(parse({"--fullscreen", "--frames", "3"}, o).run);
+    EXPECT_TRUE(o.fullscreen);
+    EXPECT_FALSE(o.headless);
+    DemoOptions plain;
+    ASSERT_TRUE(parse({}, plain).run);
+    EXPECT_FALSE(plain.fullscreen);
+    for (const std::vector<const char*>& args : {std::vector<const char*>{"--fullscreen", "--headless"},
+                                                 std::vector<const char*>{"--headless", "--fullscreen"}}) {
+        DemoOptions both;
+        std::string err;
+        DemoParseResult r = parse(args, both, &err);
+        EXPECT_FALSE(r.run);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_NE(err.find("--fullscreen"), std::string::npos) << err;
+    }
+}
 
 TEST(DemoOptions, ReadsEveryOptionAndRejectsBadOnes) {
     TempDir dir;
@@ -134,6 +155,39 @@ TEST(DemoOptions, RendererIsFixedOrShaderAndNothingElse) {
         EXPECT_EQ(r.exitCode, 2) << bad;
         EXPECT_EQ(err.rfind("cave-demo: ", 0), 0u) << err;
     }
+}
+
+TEST(DemoOptions, RecordTakesAFileOfItsOwnThatNoOtherOptionNames) {
+    TempDir dir;
+    const std::string script = (dir.path / "s.txt").string();
+    std::ofstream(script) << "1 keydown up\n";
+    DemoOptions o;
+    ASSERT_TRUE(parse({"--script", script.c_str(), "--record", "rec.txt", "--trace", "t.csv"}, o).run);
+    EXPECT_EQ(o.record, "rec.txt");
+    resolveDemoPaths(o, dir.path.string());
+    EXPECT_EQ(o.record, (dir.path / "rec.txt").string());
+    std::string err;
+    EXPECT_TRUE(checkDemoFiles(o, err)) << err;
+
+    // The recording would overwrite the script, or two outputs would write one file: refused, naming
+    // both options, however the path is spelt.
+    fs::create_directories(dir.path / "sub");
+    fs::create_symlink(dir.path / "sub", dir.path / "link");
+    const std::vector<std::pair<std::string DemoOptions::*, std::string>> clashes = {
+        {&DemoOptions::record, "s.txt"},
+        {&DemoOptions::record, "./sub/../s.txt"},
+        {&DemoOptions::record, "sub/t.csv"},
+        {&DemoOptions::screenshot, "link/t.csv"}};
+    for (const auto& clash : clashes) {
+        DemoOptions c;
+        c.script = script;
+        c.trace = "sub/t.csv";
+        c.*clash.first = clash.second;
+        resolveDemoPaths(c, dir.path.string());
+        EXPECT_FALSE(checkDemoFiles(c, err)) << clash.second;
+        EXPECT_NE(err.find("name the same file"), std::string::npos) << err;
+    }
+    EXPECT_NE(err.find("--screenshot and --trace"), std::string::npos) << err;
 }
 
 TEST(InputScript, ParsesEventsInFileOrderAndNamesTheBadLine) {
@@ -377,6 +431,121 @@ TEST(DemoSession, PostsEachFramesEventsBeforeItAndEscAfterTheLastFrame) {
     std::string text = readFile(dir.path / "t.csv");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5); // header + frames 0..3, one body
     EXPECT_NE(text.find("\n3,0,"), std::string::npos);
+    DestroyWindow(hwnd);
+    platformReset();
+    resetRenderObjects();
+    resetPhysics();
+}
+
+namespace {
+
+// The events of a script, compared field by field (the line numbers differ between files).
+std::string describe(const std::vector<ScriptEvent>& events) {
+    std::string out;
+    for (const ScriptEvent& e : events)
+        out += std::to_string(e.frame) + ":" + std::to_string(e.kind) + ":" + std::to_string(e.key) + ":" +
+               std::to_string(e.x) + ":" + std::to_string(e.y) + " ";
+    return out;
+}
+
+} // namespace
+
+TEST(InputRecorder, WritesTheMessagesTakenFromTheQueueWithTheirFramesAndReadsBackAsTheSameScript) {
+    platformReset();
+    resetRenderObjects();
+    resetPhysics();
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = recordingProc;
+    wc.lpszClassName = "hello";
+    ASSERT_NE(RegisterClassA(&wc), 0);
+    HWND hwnd = CreateWindowExA(0, "hello", "Test", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(hwnd, nullptr);
+    drain();
+    ASSERT_EQ(createBody(nullptr, 2.0f, 8.0f), 0);
+
+    // Script events (every key the format knows, positions that wrap) and live input posted between
+    // frames, as the backend posts it; the frame limit's Esc comes after frame 4.
+    std::vector<ScriptEvent> events;
+    std::string err;
+    ASSERT_TRUE(parseInputScript("1 keydown up\n1 keydown down\n1 keydown left\n1 keydown right\n"
+                                 "2 keydown space\n2 keydown shift\n2 keyup up\n2 mousedown -1 5\n"
+                                 "3 mousemove 65536 -32768\n3 mouseup 70000 -70000\n",
+                                 "s", events, err))
+        << err;
+    ScriptPlayer player(events);
+    TempDir dir;
+    const std::string path = (dir.path / "rec.txt").string();
+    InputRecorder recorder;
+    ASSERT_TRUE(recorder.open(path, err)) << err;
+    DemoSession session(nullptr, &player, 4);
+    session.setRecorder(&recorder);
+    activeDemoSession = &session;
+    platformSetMessageObserver(demoHookMessageTaken);
+
+    // The input messages taken before each frame starts; frame 1's come after the set-up.
+    std::vector<std::vector<MSG>> taken(6);
+    const auto takeInput = [&taken](int frame) {
+        for (const MSG& m : drain())
+            if (!(m.message == WM_USER || m.message == WM_RBUTTONDOWN ||
+                  (m.message == WM_KEYDOWN && (m.wParam == 'A' || m.wParam == VK_CONTROL))))
+                taken[frame].push_back(m);
+    };
+    demoHookBeforeLoop();
+    platformPostKey('A', true); // keys the system never looks at are left out
+    platformPostKey(VK_CONTROL, true);
+    PostMessageA(hwnd, WM_USER, 1, 2); // so are messages that are not input
+    PostMessageA(hwnd, WM_RBUTTONDOWN, 0, MAKELPARAM(3, 4));
+    takeInput(1);
+    for (int frame = 1; frame <= 4; ++frame) {
+        demoHookAfterStep();
+        if (frame == 2) platformPostMouseMove(-20, 700); // live input during frame 2 belongs to frame 3
+        demoHookFramePresented();
+        MSG msg;
+        PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE); // looking at a message does not take it
+        takeInput(frame + 1);
+    }
+    platformSetMessageObserver(nullptr);
+    platformPostKey(VK_UP, false); // no observer: not recorded
+    drain();
+    activeDemoSession = nullptr;
+    EXPECT_EQ(recorder.eventsWritten(), 12);
+    ASSERT_TRUE(recorder.close(session.framesPresented(), err)) << err;
+
+    std::vector<ScriptEvent> recorded, expected;
+    ASSERT_TRUE(loadInputScript(path, recorded, err)) << err;
+    ASSERT_TRUE(parseInputScript("1 keydown up\n1 keydown down\n1 keydown left\n1 keydown right\n"
+                                 "2 keydown space\n2 keydown shift\n2 keyup up\n2 mousedown -1 5\n"
+                                 "3 mousemove -20 700\n3 mousemove 0 -32768\n3 mouseup 4464 -4464\n"
+                                 "5 keydown escape\n",
+                                 "expected", expected, err))
+        << err;
+    EXPECT_EQ(describe(recorded), describe(expected));
+    const std::string text = readFile(path);
+    EXPECT_EQ(text.rfind("# ", 0), 0u) << text;
+    EXPECT_NE(text.find("\n3 mouseup 4464 -4464\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("after 4 frames"), std::string::npos) << text;
+
+    // Replaying the recording gives the system the same messages (message, wParam, lParam) before the
+    // same frames.
+    for (int k = 0; k < 256; ++k)
+        platformSetKeyDown(k, false);
+    ScriptPlayer replay(recorded);
+    for (int frame = 1; frame <= 5; ++frame) {
+        replay.postThrough(frame);
+        const std::vector<MSG> again = drain();
+        ASSERT_EQ(again.size(), taken[frame].size()) << "frame " << frame;
+        for (size_t i = 0; i < again.size(); ++i) {
+            EXPECT_EQ(again[i].message, taken[frame][i].message) << "frame " << frame << " message " << i;
+            EXPECT_EQ(again[i].wParam, taken[frame][i].wParam) << "frame " << frame << " message " << i;
+            EXPECT_EQ(again[i].lParam, taken[frame][i].lParam) << "frame " << frame << " message " << i;
+        }
+    }
+
+    InputRecorder unwritable;
+    EXPECT_FALSE(unwritable.open((dir.path / "no" / "rec.txt").string(), err));
+    EXPECT_NE(err.find("rec.txt"), std::string::npos) << err;
+    EXPECT_FALSE(unwritable.record(MSG{hwnd, WM_KEYDOWN, VK_UP, 0, 0, {0, 0}}, 1));
     DestroyWindow(hwnd);
     platformReset();
     resetRenderObjects();
