@@ -188,7 +188,7 @@ class ScaledWindow : public ::testing::Test {
 // of the window test in demo_run_test.cpp).
 TEST_F(ScaledWindow, At1280x960TheFrameIsDoubledAndAClickOnASphereDragsIt) {
     start(1280, 960);
-    if (IsSkipped()) return;
+    if (IsSkipped() || HasFatalFailure()) return;
     frame();
     Picture shown = windowPicture(), frame1 = presentedFrame();
     ASSERT_EQ(shown.width, 1280);
@@ -244,7 +244,7 @@ TEST_F(ScaledWindow, At1280x960TheFrameIsDoubledAndAClickOnASphereDragsIt) {
 // and the bars are not the client area: nothing there reaches the system.
 TEST_F(ScaledWindow, At1000x500TheBarsAreBlackAndTheMouseThereReachesNothing) {
     start(1000, 500);
-    if (IsSkipped()) return;
+    if (IsSkipped() || HasFatalFailure()) return;
     frame();
     Picture shown = windowPicture(), frame1 = presentedFrame();
     ASSERT_EQ(shown.width, 1000);
@@ -313,7 +313,7 @@ TEST_F(ScaledWindow, At1000x500TheBarsAreBlackAndTheMouseThereReachesNothing) {
 // the frame fills it (scaled by 1.6), and a click on the sphere's place there picks it.
 TEST_F(ScaledWindow, FullScreenCoversTheScreenAndAClickThereStillPicks) {
     start(0, 0);
-    if (IsSkipped()) return;
+    if (IsSkipped() || HasFatalFailure()) return;
     frame();
     Picture shown = windowPicture();
     ASSERT_EQ(shown.width, 1024);
