@@ -34,6 +34,7 @@ struct GlState {
     RECT pendingRect = {0, 0, 0, 0};
     int pendingX = 0, pendingY = 0;
     std::vector<uint32_t> presented; // last presented client area read so far, 0x00RRGGBB, top row first
+    bool presentedLost = false;      // the last present was drawn over before anyone read it
     int presentedWidth = 0;
     int presentedHeight = 0;
 };
@@ -189,8 +190,13 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     auto toY = [&](int clientY) { return GLint(p.y + int64_t(clientY) * p.height / (ch > 0 ? ch : 1)); };
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the device sets its own colour before each of its clears
-    glClear(GL_COLOR_BUFFER_BIT);
+    // The bars are cleared only when there are bars: a clear of the window between the device's draws
+    // and its next texture uploads on llvmpipe left the shader device drawing the texture a deleted one
+    // had (seen with textures made and released frame after frame).
+    if (p.x > 0 || p.y > 0 || p.width < winW || p.height < winH) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the device sets its own colour before each of its clears
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
     glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, toX(dx), winH - toY(dy + h), toX(dx + w),
                       winH - toY(dy), GL_COLOR_BUFFER_BIT, wholeMultiple ? GL_NEAREST : GL_LINEAR);
@@ -204,6 +210,7 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
         gl.presented.assign(size_t(cw) * size_t(ch), 0);
     }
     gl.pendingFramebuffer = framebuffer;
+    gl.presentedLost = false;
     gl.pendingSourceHeight = sh;
     gl.pendingRect = r;
     gl.pendingX = dx;
@@ -215,10 +222,12 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
 
 void framebufferChanging(GLuint framebuffer, bool keep) {
     if (!gl.pendingFramebuffer || gl.pendingFramebuffer != framebuffer) return;
-    if (keep)
+    if (keep) {
         readPending();
-    else
+    } else {
         gl.pendingFramebuffer = 0;
+        gl.presentedLost = true;
+    }
 }
 
 } // namespace glimpl
@@ -287,7 +296,8 @@ const uint32_t* glWindowPicture(int* width, int* height) {
 
 const uint32_t* glPresentedFrame(int* width, int* height) {
     readPending();
-    if (gl.presented.empty()) return nullptr;
+    // A frame drawn over unread is not given as an older one: the caller learns there is none.
+    if (gl.presented.empty() || gl.presentedLost) return nullptr;
     if (width) *width = gl.presentedWidth;
     if (height) *height = gl.presentedHeight;
     return gl.presented.data();
