@@ -34,6 +34,7 @@ struct GlState {
     RECT pendingRect = {0, 0, 0, 0};
     int pendingX = 0, pendingY = 0;
     std::vector<uint32_t> presented; // last presented client area read so far, 0x00RRGGBB, top row first
+    bool presentedLost = false;      // the last present was drawn over before anyone read it
     int presentedWidth = 0;
     int presentedHeight = 0;
 };
@@ -189,10 +190,10 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     auto toY = [&](int clientY) { return GLint(p.y + int64_t(clientY) * p.height / (ch > 0 ? ch : 1)); };
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
-    // The bars are cleared black. Only when there are bars: a picture that covers the drawable needs no
-    // clear, and on the offscreen driver a clear of the window's framebuffer at every present made later
-    // read-backs of the back buffer return the frame before (seen in the device tests on llvmpipe).
-    if (p.width != winW || p.height != winH) {
+    // The bars are cleared black, and only when there are bars: on llvmpipe a clear of the window's
+    // framebuffer at every present made later read-backs of the back buffer return the frame before, and
+    // left the shader device drawing with the texture a released one had (seen in the device tests).
+    if (p.x > 0 || p.y > 0 || p.width < winW || p.height < winH) {
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the device sets its own colour before each of its clears
         glClear(GL_COLOR_BUFFER_BIT);
     }
@@ -209,6 +210,7 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
         gl.presented.assign(size_t(cw) * size_t(ch), 0);
     }
     gl.pendingFramebuffer = framebuffer;
+    gl.presentedLost = false;
     gl.pendingSourceHeight = sh;
     gl.pendingRect = r;
     gl.pendingX = dx;
@@ -220,10 +222,12 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
 
 void framebufferChanging(GLuint framebuffer, bool keep) {
     if (!gl.pendingFramebuffer || gl.pendingFramebuffer != framebuffer) return;
-    if (keep)
+    if (keep) {
         readPending();
-    else
+    } else {
         gl.pendingFramebuffer = 0;
+        gl.presentedLost = true;
+    }
 }
 
 } // namespace glimpl
@@ -292,7 +296,8 @@ const uint32_t* glWindowPicture(int* width, int* height) {
 
 const uint32_t* glPresentedFrame(int* width, int* height) {
     readPending();
-    if (gl.presented.empty()) return nullptr;
+    // A frame drawn over unread is not given as an older one: the caller learns there is none.
+    if (gl.presented.empty() || gl.presentedLost) return nullptr;
     if (width) *width = gl.presentedWidth;
     if (height) *height = gl.presentedHeight;
     return gl.presented.data();

@@ -35,7 +35,8 @@ void glForgetWindow(SDL_Window* window);
 // Destroys the OpenGL context (platformStopSdl). Objects still alive stop drawing.
 void glShutdown();
 // The last presented frame: client-area pixels 0x00RRGGBB, top row first; null before the first present.
-// Read from the back buffer on the first request after a present.
+// Read from the back buffer on the first request after a present (or when the back buffer goes); null
+// when the back buffer was drawn on again before anyone asked (the next present brings a frame back).
 const uint32_t* glPresentedFrame(int* width, int* height);
 // Testing: while on, each present also reads the window's whole drawable as the blit left it (bars
 // included) before the buffers are swapped; glWindowPicture returns it (0x00RRGGBB, top row first; null

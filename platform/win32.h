@@ -455,7 +455,8 @@ void platformStopSdl();
 bool platformIsHeadless();
 
 // The last presented frame: the window's client area as BltFast last left it, pixels 0x00RRGGBB, top row
-// first; null before the first present (OpenGL device only).
+// first; null before the first present, and null when the back buffer was drawn on again before the frame
+// was asked for (OpenGL devices only; they read it back on request, not at every present).
 const uint32_t* platformPresentedFrame(int* width, int* height);
 
 // Saves the last presented frame (the window's 640 x 480 client area as BltFast last copied it) as a PNG

@@ -658,6 +658,14 @@ TEST_P(GlDevice, DevicesFormatsAndResults) {
     EXPECT_EQ(s.device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, none, 0, D3DDP_WAIT), D3D_OK);
     show();
     EXPECT_EQ(GlScene::pixel(320, 240), 0u);
+    // The presented frame is read from the back buffer when asked for: once the back buffer is drawn on
+    // unread, there is no frame to give (not an older one) until the next present.
+    s.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00FFFFFF, 1.0f, 0);
+    s.present();
+    s.device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000, 1.0f, 0);
+    EXPECT_EQ(platformPresentedFrame(nullptr, nullptr), nullptr);
+    s.present();
+    EXPECT_EQ(GlScene::pixel(320, 240), 0u);
     s.device->EndScene();
     EXPECT_EQ(s.device->DrawPrimitive(D3DPT_TRIANGLELIST, 0x112, none, 0, D3DDP_WAIT),
               D3DERR_SCENE_NOT_IN_SCENE);
