@@ -202,6 +202,8 @@ struct GlDeviceBase : GlInterface<IDirect3DDevice7> {
     D3DMATRIX* transformSlot(D3DTRANSFORMSTATETYPE s);
     // Binds the render target and maps the viewport (y down in Direct3D, up in OpenGL).
     bool bindTarget();
+    // Sets OpenGL's depth test, blending and culling from the render states, the same on every device.
+    void applyDepthBlendCull();
 };
 
 // Makes a device on a render-target surface of ours (the device holds a reference to it); null if the

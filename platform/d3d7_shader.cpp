@@ -385,35 +385,7 @@ void ShaderDevice::setUniforms(const Uniforms& u) {
 }
 
 void ShaderDevice::applyStates() {
-    if (target->zbuffer && state(D3DRENDERSTATE_ZENABLE) != D3DZB_FALSE) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(compareFunc(state(D3DRENDERSTATE_ZFUNC)));
-        glDepthMask(state(D3DRENDERSTATE_ZWRITEENABLE) ? GL_TRUE : GL_FALSE);
-    } else {
-        glDisable(GL_DEPTH_TEST); // also no depth writes
-    }
-    if (state(D3DRENDERSTATE_ALPHABLENDENABLE)) {
-        glEnable(GL_BLEND);
-        glBlendFunc(blendFactor(state(D3DRENDERSTATE_SRCBLEND)),
-                    blendFactor(state(D3DRENDERSTATE_DESTBLEND)));
-    } else {
-        glDisable(GL_BLEND);
-    }
-    // The image is not flipped, so OpenGL's counter-clockwise is what looks counter-clockwise on screen.
-    glFrontFace(GL_CCW);
-    switch (state(D3DRENDERSTATE_CULLMODE)) {
-    case D3DCULL_NONE:
-        glDisable(GL_CULL_FACE);
-        break;
-    case D3DCULL_CW:
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_BACK);
-        break;
-    default:
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_FRONT);
-        break;
-    }
+    applyDepthBlendCull();
 }
 
 void ShaderDevice::drawVertices(GLenum mode, const float* v, GLsizei count) {
