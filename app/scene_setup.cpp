@@ -4,8 +4,11 @@
 #include <cstdio>
 
 #include "app/camera.h"
+#include "app/picking.h"
+#include "app/shell.h"
 #include "physics/bodies.h"
 #include "physics/collision.h"
+#include "physics/simulation.h"
 #include "render/device.h"
 #include "render/render_object.h"
 #include "render/texture.h"
@@ -47,6 +50,17 @@ int nextRandom() {
 
 void resetRandom() {
     randomState = 1;
+}
+
+void resetDemonstration() {
+    resetRenderObjects();
+    resetTextureSlots();
+    resetDevice();
+    resetPhysics();
+    resetShell();
+    resetCamera();
+    resetPicking();
+    resetRandom();
 }
 
 int setupScene() {

@@ -36,3 +36,8 @@ int loadWorldMesh(IDirectDrawSurface7** slot, const char* fileName);
 
 // Sets randomState back to 1 (tests).
 void resetRandom();
+
+// Every global group of the demonstration back at its start: render objects, texture slots, device,
+// simulation, shell, camera, picking and the random generator (for tests and benchmarks that start the
+// demonstration more than once in one process).
+void resetDemonstration();

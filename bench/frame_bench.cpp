@@ -26,18 +26,6 @@
 
 namespace {
 
-// The demonstration's globals back at their start, so that each device's run starts alike.
-void resetDemo() {
-    resetRenderObjects();
-    resetTextureSlots();
-    resetDevice();
-    resetPhysics();
-    resetShell();
-    resetCamera();
-    resetPicking();
-    resetRandom();
-}
-
 void drawnFrame(benchmark::State& state, PlatformRenderer renderer) {
     const char* folder = std::getenv("CAVE_BENCH_DATA");
     const std::string data = folder != nullptr ? folder : CAVE_ASSETS_DIR;
@@ -50,7 +38,7 @@ void drawnFrame(benchmark::State& state, PlatformRenderer renderer) {
     options.mode = PlatformMode::Headless;
     options.idleAdvanceMs = 0; // the benchmark moves the clock itself
     options.renderer = renderer;
-    resetDemo();
+    resetDemonstration();
     if (!platformStartSdl(options)) {
         state.SkipWithError("SDL could not start");
         return;
@@ -66,7 +54,7 @@ void drawnFrame(benchmark::State& state, PlatformRenderer renderer) {
         DestroyWindow(window);
     }
     platformStopSdl();
-    resetDemo();
+    resetDemonstration();
     if (chdir(previousDir) != 0) state.SkipWithError("the working folder cannot be restored");
 }
 

@@ -114,18 +114,6 @@ TEST(PictureAgreement, LitTexturedTriangle) {
     std::remove("triangle_darker_darker.png");
 }
 
-// The demonstration's globals back at their start.
-void resetDemo() {
-    resetRenderObjects();
-    resetTextureSlots();
-    resetDevice();
-    resetPhysics();
-    resetShell();
-    resetCamera();
-    resetPicking();
-    resetRandom();
-}
-
 // Frames of the demonstration, started as cave-demo --headless does, in a copy of the shipped files.
 struct DemoFrames {
     Picture last;       // after `frames` frames
@@ -141,7 +129,7 @@ DemoFrames runDemo(PlatformRenderer renderer, int frames, int textureLimit) {
         fs::copy_file(fs::path(CAVE_ASSETS_DIR) / file, folder / file, fs::copy_options::overwrite_existing);
     const fs::path previous = fs::current_path();
     fs::current_path(folder);
-    resetDemo();
+    resetDemonstration();
     PlatformOptions options;
     options.mode = PlatformMode::Headless;
     options.idleAdvanceMs = 0;
@@ -167,7 +155,7 @@ DemoFrames runDemo(PlatformRenderer renderer, int frames, int textureLimit) {
         }
         platformStopSdl();
     }
-    resetDemo();
+    resetDemonstration();
     fs::current_path(previous);
     return out;
 }

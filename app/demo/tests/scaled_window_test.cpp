@@ -54,18 +54,6 @@ void savePng(const Picture& p, const std::string& path) {
     SDL_FreeSurface(s);
 }
 
-// The demonstration's globals back at their start.
-void resetDemo() {
-    resetRenderObjects();
-    resetTextureSlots();
-    resetDevice();
-    resetPhysics();
-    resetShell();
-    resetCamera();
-    resetPicking();
-    resetRandom();
-}
-
 // The demo started as cave-demo starts it, in a window on a private Xvfb, with the shipped files copied
 // into a folder of the test's own; frames are driven by the test on a virtual clock, and the body trace
 // is written by cave-demo's own session hooks. The window is resized to width x height before frame 1.
@@ -87,7 +75,7 @@ class ScaledWindow : public ::testing::Test {
         std::string error;
         trace.close(error);
         if (started) platformStopSdl();
-        resetDemo();
+        resetDemonstration();
         if (!previous.empty()) {
             fs::current_path(previous);
             std::error_code ec;
@@ -111,7 +99,7 @@ class ScaledWindow : public ::testing::Test {
             fs::copy_file(fs::path(CAVE_ASSETS_DIR) / file, folder / file);
         previous = fs::current_path();
         fs::current_path(folder);
-        resetDemo();
+        resetDemonstration();
         std::string error;
         ASSERT_TRUE(trace.open((folder / "t.csv").string(), error)) << error;
         session = new DemoSession(&trace, nullptr, 0);
