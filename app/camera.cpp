@@ -11,6 +11,7 @@
 #include "render/draw.h"
 #include "render/render_object.h"
 
+void (*beforeStepHook)() = nullptr;
 void (*afterStepHook)() = nullptr;
 
 Vector3 cameraDirection;
@@ -72,6 +73,7 @@ void updateCameraAndDraw() {
     cameraDirection.z = d.z * c + d.x * s;
     turnRate *= TURN_DECAY;
 
+    if (beforeStepHook != nullptr) beforeStepHook();
     stepSimulation(SIMULATION_DT);
     if (afterStepHook != nullptr) afterStepHook();
 

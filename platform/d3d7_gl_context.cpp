@@ -184,8 +184,7 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     int winW = 0, winH = 0;
     SDL_GL_GetDrawableSize(win, &winW, &winH);
     const PicturePlacement p = picturePlacement(winW, winH, cw, ch);
-    const bool wholeMultiple =
-        cw > 0 && ch > 0 && p.width % cw == 0 && p.height % ch == 0 && p.width / cw == p.height / ch;
+    const bool wholeMultiple = pictureIsWholeMultiple(p, cw, ch);
     auto toX = [&](int clientX) { return GLint(p.x + int64_t(clientX) * p.width / (cw > 0 ? cw : 1)); };
     auto toY = [&](int clientY) { return GLint(p.y + int64_t(clientY) * p.height / (ch > 0 ? ch : 1)); };
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);

@@ -3,25 +3,13 @@
 #pragma once
 
 #include "platform/d3d7.h"
+#include "platform/picture_placement.h"
 #include "platform/win32.h"
 
 struct SDL_Window;
 
 // win32_sdl.cpp: the SDL window made for a window of the core, or null.
 SDL_Window* sdlWindowOf(HWND hwnd);
-
-// Where a window shows its client area: the largest rectangle of the client area's aspect that fits the
-// window's drawable, centred; black bars fill the rest. Drawable pixels, top-left origin. The window can
-// be resized, maximised or full screen while the system keeps its client area (GetClientRect).
-struct PicturePlacement {
-    int x = 0, y = 0;
-    int width = 0, height = 0; // 0 x 0 when the drawable or the client area is empty
-};
-PicturePlacement picturePlacement(int drawableWidth, int drawableHeight, int clientWidth, int clientHeight);
-// A window point (SDL's window coordinates, which are drawable pixels scaled down on high-density
-// displays) to the client pixel under it. False when the point is outside the window or on a bar.
-bool clientPixelAt(int pointX, int pointY, int windowWidth, int windowHeight, int drawableWidth,
-                   int drawableHeight, int clientWidth, int clientHeight, int* clientX, int* clientY);
 
 // d3d7_gl_fixed.cpp: the DirectDraw implementation of the fixed-function device.
 HRESULT glCreateDirectDraw(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw);

@@ -12,6 +12,7 @@
 
 #include "platform/d3d7_gl_internal.h"
 #include "platform/d3d7_shader.h"
+#include "platform/picture_placement.h"
 
 namespace {
 
@@ -20,7 +21,9 @@ struct Html5State {
     bool started = false;
     const char* canvas = "#canvas";              // selector of the canvas (the caller's string)
     HWND window = nullptr;                       // the core window the canvas shows, or null
-    int clientWidth = 0, clientHeight = 0;       // the canvas's drawing buffer, pixels
+    int clientWidth = 0, clientHeight = 0;       // the window's client area, pixels
+    int bufferWidth = 0, bufferHeight = 0;       // the canvas's drawing buffer, pixels
+    bool scaleToCanvas = true;                   // the drawing buffer follows the canvas's CSS size
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0; // WebGL2 context on the canvas; kept after a stop
     bool held[256] = {};                         // keys down as the page reported them, by VK_* code
     bool glReady = false;                        // the context's pixel-store settings are made
@@ -113,23 +116,39 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* e, void*) {
     return demoKey(vk) ? EM_TRUE : EM_FALSE;
 }
 
-// A mouse position over the canvas in client pixels of its drawing buffer: the canvas may be shown at
-// another CSS size.
-void clientPoint(const EmscriptenMouseEvent* e, int& x, int& y) {
-    double cssWidth = 0, cssHeight = 0;
-    x = int(e->targetX);
-    y = int(e->targetY);
-    if (emscripten_get_element_css_size(s.canvas, &cssWidth, &cssHeight) != EMSCRIPTEN_RESULT_SUCCESS) return;
-    if (cssWidth > 0 && s.clientWidth > 0 && cssWidth != s.clientWidth)
-        x = int(double(e->targetX) * s.clientWidth / cssWidth);
-    if (cssHeight > 0 && s.clientHeight > 0 && cssHeight != s.clientHeight)
-        y = int(double(e->targetY) * s.clientHeight / cssHeight);
+// The canvas's CSS size in whole pixels and the drawing buffer a sharp picture needs for it (CSS pixels times
+// the device pixel ratio). False when the canvas is not laid out (no size).
+bool canvasGeometry(int& cssWidth, int& cssHeight, int& deviceWidth, int& deviceHeight) {
+    double w = 0, h = 0;
+    if (emscripten_get_element_css_size(s.canvas, &w, &h) != EMSCRIPTEN_RESULT_SUCCESS) return false;
+    double ratio = emscripten_get_device_pixel_ratio();
+    if (!(ratio >= 0.25 && ratio <= 16)) ratio = 1; // a broken or hostile value keeps the buffer sane
+    if (!(w >= 1 && h >= 1 && w <= 65536 && h <= 65536)) return false;
+    cssWidth = int(w + 0.5);
+    cssHeight = int(h + 0.5);
+    deviceWidth = int(w * ratio + 0.5);
+    deviceHeight = int(h * ratio + 0.5);
+    return cssWidth > 0 && cssHeight > 0 && deviceWidth > 0 && deviceHeight > 0;
+}
+
+// A mouse position over the canvas to the client pixel of the picture under it: the picture is the client
+// area scaled into the canvas with its aspect kept. False on a bar (or when the canvas has no size).
+bool clientPoint(const EmscriptenMouseEvent* e, int& x, int& y) {
+    int cssWidth, cssHeight, deviceWidth, deviceHeight;
+    if (!canvasGeometry(cssWidth, cssHeight, deviceWidth, deviceHeight)) return false;
+    const double tx = double(e->targetX), ty = double(e->targetY);
+    if (!(tx >= 0 && ty >= 0 && tx < cssWidth && ty < cssHeight)) return false;
+    return clientPixelAt(int(tx), int(ty), cssWidth, cssHeight, deviceWidth, deviceHeight, s.clientWidth,
+                         s.clientHeight, &x, &y);
 }
 
 EM_BOOL onMouse(int eventType, const EmscriptenMouseEvent* e, void*) {
     if (!s.started || !s.window) return EM_FALSE;
     int x, y;
-    clientPoint(e, x, y);
+    if (!clientPoint(e, x, y)) {
+        // On a bar: nothing reaches the demo, but a left press there starts no text selection.
+        return eventType == EMSCRIPTEN_EVENT_MOUSEDOWN && e->button == 0 ? EM_TRUE : EM_FALSE;
+    }
     switch (eventType) {
     case EMSCRIPTEN_EVENT_MOUSEMOVE:
         platformPostMouseMove(x, y);
@@ -160,19 +179,36 @@ EM_BOOL onFocus(int eventType, const EmscriptenFocusEvent*, void*) {
     return EM_FALSE;
 }
 
-void setCanvasSize(int width, int height) {
+// The drawing buffer: the canvas's CSS size times the device pixel ratio (scaleToCanvas), or the client
+// area's size. Setting the size clears the buffer, so it is set only when it changes.
+void fitDrawingBuffer() {
+    int width = s.clientWidth, height = s.clientHeight;
+    int cssWidth, cssHeight;
+    if (s.scaleToCanvas && !canvasGeometry(cssWidth, cssHeight, width, height)) {
+        width = s.clientWidth;
+        height = s.clientHeight;
+    }
+    // A drawing buffer is at most 8192 a side here (browsers refuse larger ones or shrink them silently).
     if (width < 1) width = 1;
     if (height < 1) height = 1;
-    if (width == s.clientWidth && height == s.clientHeight) return;
-    s.clientWidth = width;
-    s.clientHeight = height;
+    if (width > 8192) width = 8192;
+    if (height > 8192) height = 8192;
+    if (width == s.bufferWidth && height == s.bufferHeight) return;
+    s.bufferWidth = width;
+    s.bufferHeight = height;
     emscripten_set_canvas_element_size(s.canvas, width, height);
+}
+
+void setClientSize(int width, int height) {
+    s.clientWidth = width < 1 ? 1 : width;
+    s.clientHeight = height < 1 ? 1 : height;
+    fitDrawingBuffer();
 }
 
 void createWindow(HWND hwnd, int, int, int clientWidth, int clientHeight, const char*) {
     if (s.window) return; // one canvas: only the first window is shown
     s.window = hwnd;
-    setCanvasSize(clientWidth, clientHeight);
+    setClientSize(clientWidth, clientHeight);
 }
 
 void destroyWindow(HWND hwnd) {
@@ -180,7 +216,7 @@ void destroyWindow(HWND hwnd) {
 }
 
 void moveWindow(HWND hwnd, int, int, int clientWidth, int clientHeight) {
-    if (hwnd == s.window) setCanvasSize(clientWidth, clientHeight);
+    if (hwnd == s.window) setClientSize(clientWidth, clientHeight);
 }
 
 // performance.now() in milliseconds, kept to 32 bits as GetTickCount wraps (the double is first taken to
@@ -219,6 +255,7 @@ bool platformStartHtml5(const Html5Options& options, const char** error) {
     *error = nullptr;
     if (s.started) platformStopHtml5();
     s.canvas = options.canvas ? options.canvas : "#canvas";
+    s.scaleToCanvas = options.scaleToCanvas;
 
     double cssWidth = 0, cssHeight = 0;
     if (emscripten_get_element_css_size(s.canvas, &cssWidth, &cssHeight) != EMSCRIPTEN_RESULT_SUCCESS) {
@@ -324,17 +361,29 @@ int maxTextureSize() {
 
 HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, int x, int y) {
     if (hwnd != s.window || !makeCurrent()) return DDERR_GENERIC;
+    fitDrawingBuffer(); // the page may have been resized since the last frame
     // The destination is in screen pixels; the window's client area starts at ClientToScreen(0, 0).
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
     const int dx = x - origin.x, dy = y - origin.y;
     const int w = r.right - r.left, h = r.bottom - r.top;
-    const int sh = sourceHeight, ch = s.clientHeight;
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    const int sh = sourceHeight, cw = s.clientWidth, ch = s.clientHeight;
+    const int bw = s.bufferWidth, bh = s.bufferHeight;
+    // The client area is scaled to its place in the drawing buffer, aspect kept, black bars around; a
+    // whole multiple copies pixels, any other size filters linearly (as the desktop window does).
+    const PicturePlacement p = picturePlacement(bw, bh, cw, ch);
+    auto toX = [&](int clientX) { return GLint(p.x + int64_t(clientX) * p.width / cw); };
+    auto toY = [&](int clientY) { return GLint(p.y + int64_t(clientY) * p.height / ch); };
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
-    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, dx, ch - (dy + h), dx + w, ch - dy,
-                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    if (p.x > 0 || p.y > 0 || p.width < bw || p.height < bh) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the device sets its own colour before each of its clears
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, toX(dx), bh - toY(dy + h), toX(dx + w),
+                      bh - toY(dy), GL_COLOR_BUFFER_BIT,
+                      pictureIsWholeMultiple(p, cw, ch) ? GL_NEAREST : GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return DD_OK;
 }

@@ -1,18 +1,32 @@
-// main.cpp -- cave-demo in a web page: the options the page passes, the system's window, and one pass of its
-// message loop each time the browser's main loop calls
+// main.cpp -- cave-demo in a web page: the options the page passes, the system's window, one pass of its
+// message loop each time the browser's main loop calls, and the page's own controls around the system
+// (restart on another cave, pause, single step, slow motion, see-through)
 //
 // The page (cave-web.js) turns its URL parameters into these arguments:
-//   --frames N      quit after N frames, as if Esc was pressed (0: no limit)
+//   --frames N      end each run after N frames, as if Esc was pressed (0: no limit)
 //   --script FILE   replay key and mouse events by frame number (a file the page fetched into memory)
-//   --trace FILE    write the body trace (kept in the in-memory file system for the page)
-//   --shot          keep the last frame readable from the canvas
+//   --trace FILE    write the body trace of each run (kept in the in-memory file system for the page)
+//   --record FILE   write the key and mouse messages of each run as an input script (the page offers it)
+//   --data DIR      the folder of cave.x and the bitmaps of the first run (default /data, the preloaded ones)
+//   --shot          keep the last frame readable from the canvas, in the client area's own pixels
 //   --vsync         run a pass per animation frame of the display instead of when the next frame is due
 // and reads what the program reports through these Module functions, each called when present:
-//   caveStarted()                    the scene is set up, the first pass is scheduled
-//   caveFrame(frames, milliseconds)  a frame was presented; the pass took that long
-//   caveTraceStopped(frames)         the trace reached MAX_TRACE_BYTES and was closed after that frame
-//   caveEnded(exitCode, frames)      the loop read WM_QUIT (Esc, or the frame limit); the trace is closed
-//   caveFailed(reason)               the demo could not start
+//   caveStarted(triangles)                   a run is set up (the cave has that many triangles), the first
+//                                            pass is scheduled
+//   caveFrame(frames, milliseconds, stepMs)  a frame was presented; the pass took that long, its simulation
+//                                            step stepMs
+//   caveTraceStopped(frames)                 the trace reached MAX_TRACE_BYTES and was closed after that
+//   frame caveEnded(exitCode, frames)              the loop read WM_QUIT (Esc, or the frame limit); the trace
+//   and the
+//                                            recording are closed
+//   caveFailed(reason)                       the demo could not start
+// The page calls these exported functions (Module.ccall):
+//   caveRestart(dir, script)   a new run on the cave.x and bitmaps of `dir` ("" script: live input);
+//                              caveLastError() says why one was refused
+//   cavePause(on), caveStep()  hold the frames / present one more frame while held
+//   caveSlowMotion(every)      a pass every 1st, 2nd or 4th animation frame of the display
+//   caveSeeThrough(on)         shift held down or let go, as the key would (the system's see-through view)
+//   caveBodiesAtRest()         bodies whose centre and surface move slower than REST_SPEED
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -31,8 +45,12 @@
 #include "app/camera.h"
 #include "app/demo/body_trace.h"
 #include "app/demo/demo_session.h"
+#include "app/demo/input_recorder.h"
 #include "app/demo/input_script.h"
+#include "app/scene_setup.h"
 #include "app/shell.h"
+#include "physics/bodies.h"
+#include "physics/collision.h"
 #include "framework/stream.h"
 #include "platform/win32.h"
 #include "platform/win32_html5.h"
@@ -42,11 +60,11 @@
 namespace {
 
 // clang-format off
-EM_JS(void, pageStarted, (), {
-    if (Module["caveStarted"]) Module["caveStarted"]();
+EM_JS(void, pageStarted, (int triangles), {
+    if (Module["caveStarted"]) Module["caveStarted"](triangles);
 });
-EM_JS(void, pageFrame, (int frames, double milliseconds), {
-    if (Module["caveFrame"]) Module["caveFrame"](frames, milliseconds);
+EM_JS(void, pageFrame, (int frames, double milliseconds, double stepMilliseconds), {
+    if (Module["caveFrame"]) Module["caveFrame"](frames, milliseconds, stepMilliseconds);
 });
 EM_JS(void, pageEnded, (int exitCode, int frames), {
     if (Module["caveEnded"]) Module["caveEnded"](exitCode, frames);
@@ -65,10 +83,15 @@ EM_JS(void, pageFailed, (const char* reason), {
 // at this size, about 10,000 frames, instead of taking the page's memory until it fails.
 constexpr long MAX_TRACE_BYTES = 256L << 20;
 
+// A body counts as at rest while its centre and its surface (angular speed times radius) move slower than
+// this, units per second: a sphere lying on the cave's floor jitters far below it, a rolling one is above.
+constexpr float REST_SPEED = 0.5f;
+
 struct WebOptions {
     int frames = 0;             // 0: no limit
     std::string script;         // input script in the in-memory file system; empty: none
     std::string trace;          // body trace to write; empty: none
+    std::string record;         // input script to record; empty: none
     std::string data = "/data"; // the preloaded cave.x and bitmaps; the debug log goes here too
     bool preserveFrame = false; // keep the last frame readable from the canvas (screenshots)
     bool vsync = false;         // EM_TIMING_RAF instead of passes timed to the next frame
@@ -91,7 +114,8 @@ bool parseWebOptions(int argc, char** argv, WebOptions& options, std::string& er
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (option == "--frames" || option == "--script" || option == "--trace" || option == "--data") {
+        if (option == "--frames" || option == "--script" || option == "--trace" || option == "--data" ||
+            option == "--record") {
             if (!value) {
                 error = option + " needs a value";
                 return false;
@@ -107,6 +131,8 @@ bool parseWebOptions(int argc, char** argv, WebOptions& options, std::string& er
                 options.script = value;
             } else if (option == "--trace") {
                 options.trace = value;
+            } else if (option == "--record") {
+                options.record = value;
             } else {
                 options.data = value;
             }
@@ -122,60 +148,115 @@ bool parseWebOptions(int argc, char** argv, WebOptions& options, std::string& er
     return true;
 }
 
-// One run of the demo in the page. Lives for the page's lifetime: the browser calls pass() after main
-// has returned.
+// The demo in the page: the options, and the run now shown (one at a time; a restart ends the run and
+// starts the next one on the same canvas). Lives for the page's lifetime: the browser calls pass() after
+// main has returned.
 struct WebRun {
     WebOptions options;
     BodyTrace trace;
+    InputRecorder recorder;
     std::unique_ptr<ScriptPlayer> script;
     std::unique_ptr<DemoSession> session;
-    std::string debugLogPath;
-    bool ended = false;
+    std::string scriptPath;   // the run's input script, or empty
+    std::string debugLogPath; // the debug log of the run's folder
+    HWND window = nullptr;    // the system's main window, or null
+    bool started = false;     // the browser backend and the window are up
+    bool looping = false;     // the browser's main loop calls pass()
+    bool ended = true;        // no run is going on (before the first, or after WM_QUIT)
+    bool paused = false;      // the page holds the frames
+    int framesToStep = 0;     // frames still to present while paused
+    int slowEvery = 1;        // a pass every 1st, 2nd or 4th animation frame
+    double stepStart = 0;     // performance.now() before this frame's simulation step
+    double stepMs = 0;        // the last simulation step's time
 };
 
 WebRun run;
+std::string lastError; // why the page's last restart was refused
+
+void beforeStep() {
+    run.stepStart = emscripten_performance_now();
+}
+
+void afterStep() {
+    run.stepMs = emscripten_performance_now() - run.stepStart;
+    demoHookAfterStep();
+}
+
+// Closes the run's trace and recording; reports a failure to write them on the page.
+void closeRunFiles() {
+    std::string error;
+    if (!run.trace.close(error)) pageFailed(error.c_str());
+    const int frames = run.session ? run.session->framesPresented() : 0;
+    if (run.recorder.isOpen() && !run.recorder.close(frames, error)) pageFailed(error.c_str());
+}
+
+// Takes the system down: its window (WM_DESTROY frees the scene and the device), the backend with its
+// queue and event handlers, the frame loop's hooks; every global group of the demonstration starts
+// clean again.
+void stopRun() {
+    if (run.looping) {
+        emscripten_cancel_main_loop();
+        run.looping = false;
+    }
+    if (run.window && IsWindow(run.window)) DestroyWindow(run.window);
+    run.window = nullptr;
+    activeDemoSession = nullptr;
+    beforeStepHook = nullptr;
+    afterStepHook = nullptr;
+    framePresentedHook = nullptr;
+    platformSetMessageObserver(nullptr);
+    if (run.started) platformStopHtml5();
+    run.started = false;
+    resetDemonstration();
+}
 
 void finish(int exitCode) {
     run.ended = true;
-    emscripten_cancel_main_loop();
-    std::string error;
-    if (!run.trace.close(error)) {
-        pageFailed(error.c_str());
-        if (exitCode == 0) exitCode = 1;
-    }
-    int frames = run.session->framesPresented();
-    activeDemoSession = nullptr;
-    beforeMessageLoopHook = nullptr;
-    afterStepHook = nullptr;
-    framePresentedHook = nullptr;
-    platformStopHtml5();
+    closeRunFiles();
+    const int frames = run.session->framesPresented();
+    stopRun();
     pageEnded(exitCode, frames);
 }
 
 // The next pass comes when the next frame is due (20 ms after the last frame started, as renderFrame
-// counts them), measured from the start of this pass; while the window is inactive, every 20 ms so that
-// messages keep flowing. With --vsync the display's animation frames drive the passes instead, which
-// rounds the 20 ms up to a whole number of display refreshes.
+// counts them), measured from the start of this pass; while the window is inactive or the page holds
+// the frames, every 20 ms so that the page's controls and messages keep being served. With --vsync, or in
+// slow motion, the display's animation frames drive the passes instead.
 void scheduleNextPass(uint32_t passStartTicks) {
-    if (run.options.vsync) return;
+    if (run.options.vsync || run.slowEvery > 1) return;
     int wait = static_cast<int>(FRAME_INTERVAL_MS);
-    if (appActive) {
+    if (appActive && !(run.paused && run.framesToStep == 0)) {
         int32_t due = static_cast<int32_t>(lastFrameTime + FRAME_INTERVAL_MS - passStartTicks);
         wait = due < 0 ? 0 : (due > wait ? wait : due);
     }
     emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, wait);
 }
 
+void setLoopTiming() {
+    if (run.slowEvery > 1)
+        emscripten_set_main_loop_timing(EM_TIMING_RAF, run.slowEvery);
+    else if (run.options.vsync)
+        emscripten_set_main_loop_timing(EM_TIMING_RAF, 1);
+    else
+        emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, 0);
+}
+
 void pass() {
     if (run.ended) return;
-    const double start = emscripten_performance_now();
     const uint32_t startTicks = GetTickCount();
+    // Held: the system takes no messages and draws no frame; what the page sends waits in its queue.
+    if (run.paused && run.framesToStep == 0) {
+        scheduleNextPass(startTicks);
+        return;
+    }
+    const double start = emscripten_performance_now();
     const int before = run.session->framesPresented();
     int exitCode = 0;
     bool running = runFramePass(&exitCode); // one pass of WinMain's loop
     const int after = run.session->framesPresented();
     if (after != before) {
-        pageFrame(after, emscripten_performance_now() - start);
+        if (run.framesToStep > 0) --run.framesToStep;
+        pageFrame(after, emscripten_performance_now() - start, run.stepMs);
         struct stat traced;
         if (run.trace.isOpen() && stat(run.options.trace.c_str(), &traced) == 0 &&
             traced.st_size >= MAX_TRACE_BYTES) {
@@ -191,7 +272,123 @@ void pass() {
     scheduleNextPass(startTicks);
 }
 
+// Starts a run on the cave.x and bitmaps of `dataDir`, replaying `scriptPath` when it is not empty. The
+// inputs are checked before anything of a running run is touched: on a bad script or folder the running
+// run goes on and `error` says why (returns false, `fatal` false). A run that cannot be set up after the
+// old one was taken down leaves the page without a demo (returns false, `fatal` true).
+bool startRun(const std::string& dataDir, const std::string& scriptPath, std::string& error, bool& fatal) {
+    fatal = false;
+    std::vector<ScriptEvent> events;
+    if (!scriptPath.empty() && !loadInputScript(scriptPath, events, error)) return false;
+    struct stat folder;
+    if (stat(dataDir.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+        error = "the data files are missing (no " + dataDir + ")";
+        return false;
+    }
+
+    if (!run.ended) closeRunFiles();
+    stopRun();
+    run.ended = true;
+    fatal = true;
+    if (chdir(dataDir.c_str()) != 0) {
+        error = "cannot work in " + dataDir;
+        return false;
+    }
+    if (!run.options.trace.empty() && !run.trace.open(run.options.trace, error)) return false;
+    if (!run.options.record.empty() && !run.recorder.open(run.options.record, error)) return false;
+
+    Html5Options html5;
+    html5.preserveDrawingBuffer = run.options.preserveFrame;
+    html5.scaleToCanvas = !run.options.preserveFrame; // a saved frame is the client area's own pixels
+    run.debugLogPath = dataDir + "/" + vokDebugLogName;
+    html5.debugLogPath = run.debugLogPath.c_str();
+    const char* reason = nullptr;
+    if (!platformStartHtml5(html5, &reason)) {
+        error = reason ? reason : "the browser backend could not start";
+        return false;
+    }
+    run.started = true;
+
+    run.scriptPath = scriptPath;
+    run.script = std::make_unique<ScriptPlayer>(std::move(events));
+    run.session = std::make_unique<DemoSession>(run.trace.isOpen() ? &run.trace : nullptr, run.script.get(),
+                                                run.options.frames);
+    run.session->setRecorder(run.recorder.isOpen() ? &run.recorder : nullptr);
+    activeDemoSession = run.session.get();
+    beforeStepHook = beforeStep;
+    afterStepHook = afterStep;
+    framePresentedHook = demoHookFramePresented;
+    platformSetMessageObserver(demoHookMessageTaken);
+
+    run.window = createMainWindow(nullptr, nullptr, SW_SHOWNORMAL);
+    if (run.window == nullptr) {
+        stopRun();
+        error = "the scene could not be set up (the console has the reason)";
+        return false;
+    }
+    run.ended = false;
+    run.framesToStep = 0;
+    demoHookBeforeLoop();
+    pageStarted(worldMeshCount > 0 && worldMeshes[0] ? worldMeshes[0]->vertexCount / 3 : 0);
+    emscripten_set_main_loop(pass, 0, 0);
+    run.looping = true;
+    setLoopTiming();
+    return true;
+}
+
 } // namespace
+
+extern "C" {
+
+// A new run on the files of `dataDir` (the page writes a chosen cave and bitmaps there), replaying the
+// input script `script` ("" or null: live input). Returns 0; 1 when the inputs were refused and the running
+// run goes on; 2 when the page is left without a demo. caveLastError() then says why.
+EMSCRIPTEN_KEEPALIVE int caveRestart(const char* dataDir, const char* script) {
+    bool fatal = false;
+    lastError.clear();
+    if (startRun(dataDir ? dataDir : "", script ? script : "", lastError, fatal)) return 0;
+    return fatal ? 2 : 1;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* caveLastError() {
+    return lastError.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE void cavePause(int on) {
+    run.paused = on != 0;
+    run.framesToStep = 0;
+}
+
+// Holds the frames (if they ran) and lets exactly one more frame through.
+EMSCRIPTEN_KEEPALIVE void caveStep() {
+    run.paused = true;
+    ++run.framesToStep;
+}
+
+EMSCRIPTEN_KEEPALIVE void caveSlowMotion(int every) {
+    run.slowEvery = every == 2 || every == 4 ? every : 1;
+    if (run.looping) setLoopTiming();
+}
+
+// Shift down or up as the system would receive it from the keyboard: the message is queued for the next
+// pass, recorded, and replayed by a recorded script.
+EMSCRIPTEN_KEEPALIVE void caveSeeThrough(int on) {
+    if (!run.ended && run.started) platformPostKey(VK_SHIFT, on != 0);
+}
+
+EMSCRIPTEN_KEEPALIVE int caveBodiesAtRest() {
+    int resting = 0;
+    for (int b = 0; b < numBodies && b < MAX_BODIES; ++b) {
+        const Vector3& v = bodyVelocity[b];
+        const Vector3& w = bodyAngularVelocity[b];
+        const float surface = bodyRadius[b] * bodyRadius[b] * (w.x * w.x + w.y * w.y + w.z * w.z);
+        if (v.x * v.x + v.y * v.y + v.z * v.z < REST_SPEED * REST_SPEED && surface < REST_SPEED * REST_SPEED)
+            ++resting;
+    }
+    return resting;
+}
+
+} // extern "C"
 
 int main(int argc, char** argv) {
     std::string error;
@@ -199,47 +396,11 @@ int main(int argc, char** argv) {
         pageFailed(error.c_str());
         return 2;
     }
-    // Everything that can be wrong with the inputs is reported before the window opens.
-    std::vector<ScriptEvent> events;
-    if (!run.options.script.empty() && !loadInputScript(run.options.script, events, error)) {
-        pageFailed(error.c_str());
-        return 2;
-    }
-    if (chdir(run.options.data.c_str()) != 0) {
-        pageFailed(("the data files are missing (no " + run.options.data + ")").c_str());
-        return 2;
-    }
-    if (!run.options.trace.empty() && !run.trace.open(run.options.trace, error)) {
-        pageFailed(error.c_str());
-        return 1;
-    }
-
-    Html5Options html5;
-    html5.preserveDrawingBuffer = run.options.preserveFrame;
-    run.debugLogPath = run.options.data + "/" + vokDebugLogName;
-    html5.debugLogPath = run.debugLogPath.c_str();
-    const char* reason = nullptr;
-    if (!platformStartHtml5(html5, &reason)) {
-        pageFailed(reason);
-        return 1;
-    }
-
-    run.script = std::make_unique<ScriptPlayer>(std::move(events));
-    run.session = std::make_unique<DemoSession>(run.trace.isOpen() ? &run.trace : nullptr, run.script.get(),
-                                                run.options.frames);
-    activeDemoSession = run.session.get();
-    afterStepHook = demoHookAfterStep;
-    framePresentedHook = demoHookFramePresented;
-
     VokRegisterSceneClasses();
-    if (createMainWindow(nullptr, nullptr, SW_SHOWNORMAL) == nullptr) {
-        platformStopHtml5();
-        pageFailed("the scene could not be set up (the console has the reason)");
-        return 1;
+    bool fatal = false;
+    if (!startRun(run.options.data, run.options.script, error, fatal)) {
+        pageFailed(error.c_str());
+        return fatal ? 1 : 2;
     }
-    demoHookBeforeLoop();
-    pageStarted();
-    emscripten_set_main_loop(pass, 0, 0);
-    if (!run.options.vsync) emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, 0);
     return 0;
 }

@@ -83,3 +83,49 @@ export async function waitForState(page, predicate, timeoutMs, what) {
   if (s.phase === 'failed') throw new Error(`the demo failed: ${s.failure}\n${page.caveLog.join('\n')}`);
   return s;
 }
+
+// Where the page draws client pixel (x, y) of the demo's 640 x 480 frame: the frame is scaled into the
+// canvas's drawing buffer (its CSS size times the device pixel ratio) with its aspect kept, centred, in
+// whole device pixels, and a point maps back through the device pixel under it. Returns at(x, y) -> a whole
+// CSS pixel [page x, page y] that maps back to exactly (x, y), and the canvas's box.
+export async function pictureMapping(page) {
+  const box = await (await page.$('#canvas')).boundingBox();
+  const ratio = await page.evaluate(() => window.devicePixelRatio);
+  const cw = Math.round(box.width), ch = Math.round(box.height);
+  const dw = Math.round(box.width * ratio), dh = Math.round(box.height * ratio);
+  let pw, ph;
+  if (dw * 480 >= dh * 640) {
+    ph = dh;
+    pw = Math.min(dw, Math.max(1, Math.floor((640 * dh + 240) / 480)));
+  } else {
+    pw = dw;
+    ph = Math.min(dh, Math.max(1, Math.floor((480 * dw + 320) / 640)));
+  }
+  const px = Math.floor((dw - pw) / 2), py = Math.floor((dh - ph) / 2);
+  const back = (cssX, cssY) => {
+    const dx = Math.floor(((2 * cssX + 1) * dw) / (2 * cw)), dy = Math.floor(((2 * cssY + 1) * dh) / (2 * ch));
+    return [Math.floor(((2 * (dx - px) + 1) * 640) / (2 * pw)), Math.floor(((2 * (dy - py) + 1) * 480) / (2 * ph))];
+  };
+  const at = (x, y) => {
+    const guessX = Math.floor((px + ((x + 0.5) * pw) / 640) / ratio), guessY = Math.floor((py + ((y + 0.5) * ph) / 480) / ratio);
+    for (let ox = -2; ox <= 2; ox++)
+      for (let oy = -2; oy <= 2; oy++) {
+        const [bx, by] = back(guessX + ox, guessY + oy);
+        if (bx === x && by === y) return [box.x + guessX + ox, box.y + guessY + oy];
+      }
+    return [box.x + guessX, box.y + guessY]; // off the picture (a point above or beside it)
+  };
+  return {box, at};
+}
+
+// Makes the page's canvas exactly width x height CSS pixels (the bar of controls above it takes what it
+// needs at that width) at the device pixel ratio `ratio`; the page is loaded. Returns pictureMapping.
+export async function sizeCanvas(page, width, height, ratio = 1) {
+  await page.setViewport({width, height: height + 300, deviceScaleFactor: ratio});
+  const top = await page.$eval('#screen', (e) => e.getBoundingClientRect().top);
+  await page.setViewport({width, height: height + Math.ceil(top), deviceScaleFactor: ratio});
+  const mapping = await pictureMapping(page);
+  if (Math.round(mapping.box.width) !== width || Math.round(mapping.box.height) !== height)
+    throw new Error(`the canvas is ${mapping.box.width} x ${mapping.box.height}, not ${width} x ${height}`);
+  return mapping;
+}
