@@ -11,15 +11,13 @@
 //   --shot          keep the last frame readable from the canvas, in the client area's own pixels
 //   --vsync         run a pass per animation frame of the display instead of when the next frame is due
 // and reads what the program reports through these Module functions, each called when present:
-//   caveStarted(triangles)                   a run is set up (the cave has that many triangles), the first
-//                                            pass is scheduled
-//   caveFrame(frames, milliseconds, stepMs)  a frame was presented; the pass took that long, its simulation
-//                                            step stepMs
-//   caveTraceStopped(frames)                 the trace reached MAX_TRACE_BYTES and was closed after that
-//   frame caveEnded(exitCode, frames)              the loop read WM_QUIT (Esc, or the frame limit); the trace
-//   and the
-//                                            recording are closed
-//   caveFailed(reason)                       the demo could not start
+//   caveStarted(triangles)      a run is set up (its cave has that many triangles); its first pass is due
+//   caveFrame(frames, ms, step) a frame was presented; the pass took ms milliseconds, the simulation step
+//                               `step` of them
+//   caveTraceStopped(frames)    the trace reached MAX_TRACE_BYTES and was closed after that frame
+//   caveEnded(exitCode, frames) the loop read WM_QUIT (Esc, or the frame limit); the trace and the
+//                               recording are closed
+//   caveFailed(reason)          the demo could not start
 // The page calls these exported functions (Module.ccall):
 //   caveRestart(dir, script)   a new run on the cave.x and bitmaps of `dir` ("" script: live input);
 //                              caveLastError() says why one was refused
