@@ -20,7 +20,11 @@ std::vector<AssetFile> generateAssets() {
 }
 
 bool writeAssets(const std::string& directory, std::string* error) {
-    for (const AssetFile& file : generateAssets()) {
+    return writeFiles(directory, generateAssets(), error);
+}
+
+bool writeFiles(const std::string& directory, const std::vector<AssetFile>& files, std::string* error) {
+    for (const AssetFile& file : files) {
         std::string path = directory.empty() ? file.name : directory + "/" + file.name;
         std::FILE* out = std::fopen(path.c_str(), "wb");
         bool ok = out != nullptr;

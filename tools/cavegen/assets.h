@@ -19,4 +19,7 @@ std::vector<AssetFile> generateAssets();
 // which file could not be written in *error.
 bool writeAssets(const std::string& directory, std::string* error);
 
+// Writes each file into `directory` (which must exist) under its name, as writeAssets does.
+bool writeFiles(const std::string& directory, const std::vector<AssetFile>& files, std::string* error);
+
 } // namespace cavegen

@@ -8,21 +8,17 @@
 #include <map>
 
 #include "tools/cavegen/cave_mesh.h"
+#include "tools/cavegen/tests/culling.h"
 
 namespace {
 
 using cavegen::CaveMesh;
-using P3 = std::array<double, 3>;
+using cavegen_test::cross;
+using cavegen_test::dot;
+using cavegen_test::P3;
+using cavegen_test::sub;
+using cavegen_test::visibleFrom;
 
-P3 sub(const P3& a, const P3& b) {
-    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
-}
-double dot(const P3& a, const P3& b) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-P3 cross(const P3& a, const P3& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
 P3 scaled(const P3& p) {
     return {p[0] * 8.0, p[1] * 8.0, p[2] * 8.0};
 }
@@ -34,24 +30,6 @@ const CaveMesh& cave() {
 
 P3 corner(int t, int k) {
     return scaled(cave().vertices[cave().triangles[t][k]].pos);
-}
-
-// Whether the triangle survives D3DCULL_CCW seen from `eye` by the demo's camera looking at its
-// centre: rows right = up x forward, up = forward x right (left-handed, y up), screen y down;
-// culled when the corners run counter-clockwise on screen.
-bool visibleFrom(const P3& eye, const P3& a, const P3& b, const P3& c) {
-    P3 centre = {(a[0] + b[0] + c[0]) / 3, (a[1] + b[1] + c[1]) / 3, (a[2] + b[2] + c[2]) / 3};
-    P3 f = sub(centre, eye);
-    P3 r = {f[2], 0.0, -f[0]};
-    P3 u = cross(f, r);
-    auto screen = [&](const P3& p) {
-        P3 d = sub(p, eye);
-        double z = dot(d, f);
-        return std::array<double, 2>{dot(d, r) / z, -dot(d, u) / z};
-    };
-    auto sa = screen(a), sb = screen(b), sc = screen(c);
-    double area = (sb[0] - sa[0]) * (sc[1] - sa[1]) - (sb[1] - sa[1]) * (sc[0] - sa[0]);
-    return area > 0.0; // clockwise with y down
 }
 
 } // namespace
