@@ -50,9 +50,10 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_suite asan
 echo "== browser =="
 # The web build (scripts/web.sh) in headless Chromium against the native release build: the drawn frame,
-# a scripted run's trace, real keys and mouse, failures on the page.
+# a scripted run's trace, real keys and mouse, failures on the page; the page as a playground (canvases of
+# any size, pause and step, caves from the gallery and from dropped files, a saved session replayed).
 bash scripts/web.sh --build-only
-node --test web/tests/browser.test.mjs
+node --test --test-concurrency=1 web/tests/browser.test.mjs web/tests/playground.test.mjs
 echo "== fuzz =="
 # Every fuzz target replays its committed corpus, then fuzzes a fixed number of inputs.
 bash scripts/fuzz.sh --check

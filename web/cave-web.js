@@ -506,22 +506,23 @@
   updateControls();
 
   function start(script, cave) {
-    // The program starts in /input and reads the script by its own name, which its messages then show.
-    Module.preRun.push(() => {
-      Module.FS.mkdir('/input');
-      Module.FS.chdir('/input');
-      Module.FS.mkdir('/output');
-    });
+    // One preRun function (Emscripten runs several in reverse order). The program starts in /input and
+    // reads the script by its own name, which its messages then show.
     if (script) {
-      Module.preRun.push(() => Module.FS.writeFile('/input/' + script.name, script.bytes));
       args.push('--script', script.name);
       current.script = script.name;
     }
     if (cave) {
       current.cave = cave;
       args.push('--data', '/runs/1'); // the first run folder, made once the file system is there
-      Module.preRun.push(() => { currentFolder = makeRunFolder(cave, {}); });
     }
+    Module.preRun.push(() => {
+      Module.FS.mkdir('/input');
+      Module.FS.mkdir('/output');
+      Module.FS.chdir('/input');
+      if (script) Module.FS.writeFile('/input/' + script.name, script.bytes);
+      if (cave) currentFolder = makeRunFolder(cave, {});
+    });
     const tag = document.createElement('script');
     tag.src = 'app.js';
     tag.onerror = () => fail('The program (app.js) could not be loaded.');
