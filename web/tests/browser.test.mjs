@@ -9,7 +9,8 @@ import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import {ROOT, WEB_DIR, serve, launchBrowser, openPage, waitForState, pictureMapping} from './harness.mjs';
+import {ROOT, WEB_DIR, serve, launchBrowser, openPage, waitForState, pictureMapping, traceFrames, pos, vel}
+  from './harness.mjs';
 
 const TESTS_DIR = path.join(ROOT, 'web', 'tests');
 // The scripted run of cave-tracecheck's native-against-WebAssembly check: turns both ways, drives, lifts
@@ -49,20 +50,6 @@ function runNative(name, args) {
   return dir;
 }
 
-// The trace's rows grouped by frame: frames[k][b] is the array of numbers of body b after step k.
-function traceFrames(text) {
-  const lines = text.split('\n').filter((l) => l.length > 0);
-  assert.equal(lines[0].split(',')[0], 'frame');
-  const frames = [];
-  for (const line of lines.slice(1)) {
-    const v = line.split(',').map(Number);
-    if (!frames[v[0]]) frames[v[0]] = [];
-    frames[v[0]][v[1]] = v;
-  }
-  return frames;
-}
-const pos = (row, axis) => row[11 + axis];
-const vel = (row, axis) => row[14 + axis];
 
 // Runs the page with the URL's query until it ends; returns its state and the trace text (if any).
 async function runPage(query, timeoutMs, act) {

@@ -129,3 +129,19 @@ export async function sizeCanvas(page, width, height, ratio = 1) {
     throw new Error(`the canvas is ${mapping.box.width} x ${mapping.box.height}, not ${width} x ${height}`);
   return mapping;
 }
+
+// The body trace's rows grouped by frame: frames[k][b] is the array of numbers of body b after step k.
+export function traceFrames(text) {
+  const lines = text.split('\n').filter((l) => l.length > 0);
+  if (lines.length === 0 || lines[0].split(',')[0] !== 'frame') throw new Error('not a body trace');
+  const frames = [];
+  for (const line of lines.slice(1)) {
+    const v = line.split(',').map(Number);
+    if (!frames[v[0]]) frames[v[0]] = [];
+    frames[v[0]][v[1]] = v;
+  }
+  return frames;
+}
+// A trace row's position and velocity along an axis (0 x, 1 y, 2 z).
+export const pos = (row, axis) => row[11 + axis];
+export const vel = (row, axis) => row[14 + axis];

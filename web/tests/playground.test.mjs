@@ -10,7 +10,8 @@ import {execFileSync} from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import {ROOT, WEB_DIR, serve, launchBrowser, openPage, waitForState, sizeCanvas} from './harness.mjs';
+import {ROOT, WEB_DIR, serve, launchBrowser, openPage, waitForState, sizeCanvas, traceFrames, pos, vel}
+  from './harness.mjs';
 
 const RELEASE = path.join(ROOT, 'build', 'release');
 const NATIVE = process.env.CAVE_DEMO_EXE || path.join(RELEASE, 'app', 'cave-demo');
@@ -42,19 +43,6 @@ after(async () => {
   if (scratch) fs.rmSync(scratch, {recursive: true, force: true});
 });
 
-// The trace's rows grouped by frame: frames[k][b] is the array of numbers of body b after step k.
-function traceFrames(text) {
-  const lines = text.split('\n').filter((l) => l.length > 0);
-  const frames = [];
-  for (const line of lines.slice(1)) {
-    const v = line.split(',').map(Number);
-    if (!frames[v[0]]) frames[v[0]] = [];
-    frames[v[0]][v[1]] = v;
-  }
-  return frames;
-}
-const pos = (row, axis) => row[11 + axis];
-const vel = (row, axis) => row[14 + axis];
 
 // How far body `b` was moved between frames `from` and `to` beyond its own velocity: what drags did to it.
 function dragShift(f, b, from, to) {
