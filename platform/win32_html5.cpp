@@ -28,6 +28,11 @@ struct Html5State {
     bool held[256] = {};                         // keys down as the page reported them, by VK_* code
     bool glReady = false;                        // the context's pixel-store settings are made
     int maxTextureSize = 0;                      // GL_MAX_TEXTURE_SIZE of the context
+    struct {                                     // the last present, to show it again after a resize
+        GLuint framebuffer = 0;
+        int sourceHeight = 0, x = 0, y = 0;
+        RECT rect = {0, 0, 0, 0};
+    } last;
 };
 
 Html5State s;
@@ -295,6 +300,12 @@ bool platformStartHtml5(const Html5Options& options, const char** error) {
     return true;
 }
 
+void platformHtml5Represent() {
+    if (!s.started || !s.window || s.last.framebuffer == 0) return;
+    const auto last = s.last;
+    glimpl::present(s.window, last.framebuffer, last.sourceHeight, last.rect, last.x, last.y);
+}
+
 void platformStopHtml5() {
     if (!s.started) return;
     setHandlers(false);
@@ -361,6 +372,11 @@ int maxTextureSize() {
 
 HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, int x, int y) {
     if (hwnd != s.window || !makeCurrent()) return DDERR_GENERIC;
+    s.last.framebuffer = framebuffer;
+    s.last.sourceHeight = sourceHeight;
+    s.last.rect = r;
+    s.last.x = x;
+    s.last.y = y;
     fitDrawingBuffer(); // the page may have been resized since the last frame
     // The destination is in screen pixels; the window's client area starts at ClientToScreen(0, 0).
     POINT origin = {0, 0};
@@ -388,7 +404,9 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     return DD_OK;
 }
 
-// Nothing is read back: the page reads the canvas itself.
-void framebufferChanging(GLuint, bool) {}
+// Nothing is read back: the page reads the canvas itself. A framebuffer that goes is not shown again.
+void framebufferChanging(GLuint framebuffer, bool) {
+    if (framebuffer == s.last.framebuffer) s.last.framebuffer = 0;
+}
 
 } // namespace glimpl

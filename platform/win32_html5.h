@@ -41,3 +41,8 @@ bool platformStartHtml5(const Html5Options& options, const char** error);
 // Removes the event handlers, the backend (platformReset) and the DirectDraw implementation; the canvas
 // keeps the last frame shown.
 void platformStopHtml5();
+
+// Shows the last presented frame again, fitted to the canvas's size now: the page calls it when the
+// canvas was resized while no frames run (paused), which would otherwise leave the old picture stretched.
+// Nothing when no window shows a frame.
+void platformHtml5Represent();

@@ -453,6 +453,11 @@
       .catch((e) => addNote('The files could not be read (' + e.message + ').'));
   }
 
+  // A resized window while the frames are held: the last frame is fitted to the new size at once.
+  window.addEventListener('resize', () => {
+    if (state.phase === 'running') Module.ccall('caveRepresent', null, [], []);
+  });
+
   const drop = $('drop');
   let dragDepth = 0;
   document.addEventListener('dragenter', (e) => {

@@ -24,6 +24,7 @@
 //   cavePause(on), caveStep()  hold the frames / present one more frame while held
 //   caveSlowMotion(every)      a pass every 1st, 2nd or 4th animation frame of the display
 //   caveSeeThrough(on)         shift held down or let go, as the key would (the system's see-through view)
+//   caveRepresent()            the last frame shown again, fitted to the canvas's new size
 //   caveBodiesAtRest()         bodies whose centre and surface move slower than REST_SPEED
 #include <emscripten.h>
 #include <emscripten/html5.h>
@@ -372,6 +373,11 @@ EMSCRIPTEN_KEEPALIVE void caveSlowMotion(int every) {
 // pass, recorded, and replayed by a recorded script.
 EMSCRIPTEN_KEEPALIVE void caveSeeThrough(int on) {
     if (!run.ended && run.started) platformPostKey(VK_SHIFT, on != 0);
+}
+
+// The canvas was resized: the last frame shown again at the new size (frames that run redraw anyway).
+EMSCRIPTEN_KEEPALIVE void caveRepresent() {
+    if (!run.ended) platformHtml5Represent();
 }
 
 EMSCRIPTEN_KEEPALIVE int caveBodiesAtRest() {

@@ -104,11 +104,11 @@ test('at canvases of 640x480 (twice the pixel density), 1280x960 and 1000x500 a 
       await page.mouse.up();
       await idle(300);
       assert.equal(await framesNow(page), held, 'a frame ran while paused');
+      // The drawing buffer is the canvas's size in device pixels, the frame scaled once, sharp; the canvas
+      // was resized while paused, and the held frame was fitted to it at once.
+      assert.deepEqual(await page.$eval('#canvas', (c) => [c.width, c.height]), [width * ratio, height * ratio]);
       await page.click('#step');
       await waitForState(page, new Function('s', `return s.frames >= ${held + 1};`), 30000, 'the step');
-      // The drawing buffer is the canvas's size in device pixels (set at the frame after a resize): the
-      // frame is scaled once, sharp.
-      assert.deepEqual(await page.$eval('#canvas', (c) => [c.width, c.height]), [width * ratio, height * ratio]);
       await idle(300);
       assert.equal(await framesNow(page), held + 1, 'step presents exactly one frame');
       await page.click('#step');
