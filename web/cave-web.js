@@ -237,9 +237,9 @@
     f.passMs = recent.length ? pass / recent.length : 0;
     f.stepMs = recent.length ? step / recent.length : 0;
     f.atRest = Module.ccall('caveBodiesAtRest', 'number', [], []);
-    statusLine.textContent = (state.paused ? 'paused · ' : '') + f.fps.toFixed(1) + ' fps · ' +
-        f.stepMs.toFixed(2) + ' ms per step · ' + f.passMs.toFixed(2) + ' ms per frame · ' + f.atRest + '/' +
-        f.bodies + ' at rest · frame ' + state.frames;
+    statusLine.textContent = (state.paused ? 'paused at ' : '') + 'frame ' + state.frames + ' · ' + f.fps.toFixed(1) +
+        ' fps · ' + f.stepMs.toFixed(2) + ' ms per step · ' + f.passMs.toFixed(2) + ' ms per frame · ' + f.atRest +
+        '/' + f.bodies + ' bodies at rest';
   }
   setInterval(showFigures, 250);
 
