@@ -217,18 +217,37 @@ void finish(int exitCode) {
     pageEnded(exitCode, frames);
 }
 
+// True while frames may run: the window is active and the page does not hold the frames.
+bool framesRun() {
+    return appActive && !(run.paused && run.framesToStep == 0);
+}
+
 // The next pass comes when the next frame is due (20 ms after the last frame started, as renderFrame
-// counts them), measured from the start of this pass; while the window is inactive or the page holds
-// the frames, every 20 ms so that the page's controls and messages keep being served. With --vsync, or in
-// slow motion, the display's animation frames drive the passes instead.
+// counts them), measured from the start of this pass, aimed two milliseconds early: a browser's timer fires
+// a millisecond or two late, and a frame that starts a tick late starts the next 20 ms a tick later, so
+// that the pace would lose a tick a frame (some 47 frames a second instead of 50). The pass then waits
+// out the rest (waitForDueTick). While no frames run, a pass every 20 ms keeps the page's controls and
+// messages served. With --vsync, or in slow motion, the display's animation frames drive the passes.
 void scheduleNextPass(uint32_t passStartTicks) {
     if (run.options.vsync || run.slowEvery > 1) return;
     int wait = static_cast<int>(FRAME_INTERVAL_MS);
-    if (appActive && !(run.paused && run.framesToStep == 0)) {
-        int32_t due = static_cast<int32_t>(lastFrameTime + FRAME_INTERVAL_MS - passStartTicks);
+    if (framesRun()) {
+        int32_t due = static_cast<int32_t>(lastFrameTime + FRAME_INTERVAL_MS - passStartTicks) - 2;
         wait = due < 0 ? 0 : (due > wait ? wait : due);
     }
     emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, wait);
+}
+
+// A pass that came at most three ticks before the next frame is due waits for that tick, so that the frame
+// starts on it.
+void waitForDueTick() {
+    if (run.options.vsync || run.slowEvery > 1 || !framesRun()) return;
+    const uint32_t due = lastFrameTime + FRAME_INTERVAL_MS;
+    const int32_t left = static_cast<int32_t>(due - GetTickCount());
+    if (left <= 0 || left > 3) return;
+    const double deadline = emscripten_performance_now() + 4.0; // bounded, whatever the clock does
+    while (static_cast<int32_t>(due - GetTickCount()) > 0 && emscripten_performance_now() < deadline) {
+    }
 }
 
 void setLoopTiming() {
@@ -242,12 +261,13 @@ void setLoopTiming() {
 
 void pass() {
     if (run.ended) return;
-    const uint32_t startTicks = GetTickCount();
     // Held: the system takes no messages and draws no frame; what the page sends waits in its queue.
     if (run.paused && run.framesToStep == 0) {
-        scheduleNextPass(startTicks);
+        scheduleNextPass(GetTickCount());
         return;
     }
+    waitForDueTick();
+    const uint32_t startTicks = GetTickCount();
     const double start = emscripten_performance_now();
     const int before = run.session->framesPresented();
     int exitCode = 0;
