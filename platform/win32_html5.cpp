@@ -16,19 +16,38 @@
 
 namespace {
 
+// The page's WebGL2 context, which outlives the backend's starts and stops: the browser may take it away
+// (a reset of the graphics driver, too many pages with WebGL) and give it back; GL names made before a loss
+// belong to an older generation and are never used again.
+struct Html5Context {
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE handle = 0; // 0: not made yet
+    bool lost = false;                          // taken away and not given back yet
+    int generation = 0;                         // counts the losses
+    bool watched = false;                       // the loss and restore handlers are installed
+};
+
+Html5Context context;
+
+// clang-format off
+EM_JS(void, html5ReportContext, (int lost), {
+    var name = lost ? "caveContextLost" : "caveContextRestored";
+    console.warn("platform: the WebGL2 context was " + (lost ? "lost" : "restored"));
+    if (Module[name]) Module[name]();
+});
+// clang-format on
+
 // State of the backend, cleared by platformStopHtml5().
 struct Html5State {
     bool started = false;
-    const char* canvas = "#canvas";              // selector of the canvas (the caller's string)
-    HWND window = nullptr;                       // the core window the canvas shows, or null
-    int clientWidth = 0, clientHeight = 0;       // the window's client area, pixels
-    int bufferWidth = 0, bufferHeight = 0;       // the canvas's drawing buffer, pixels
-    bool scaleToCanvas = true;                   // the drawing buffer follows the canvas's CSS size
-    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0; // WebGL2 context on the canvas; kept after a stop
-    bool held[256] = {};                         // keys down as the page reported them, by VK_* code
-    bool glReady = false;                        // the context's pixel-store settings are made
-    int maxTextureSize = 0;                      // GL_MAX_TEXTURE_SIZE of the context
-    struct {                                     // the last present, to show it again after a resize
+    const char* canvas = "#canvas";        // selector of the canvas (the caller's string)
+    HWND window = nullptr;                 // the core window the canvas shows, or null
+    int clientWidth = 0, clientHeight = 0; // the window's client area, pixels
+    int bufferWidth = 0, bufferHeight = 0; // the canvas's drawing buffer, pixels
+    bool scaleToCanvas = true;             // the drawing buffer follows the canvas's CSS size
+    bool held[256] = {};                   // keys down as the page reported them, by VK_* code
+    bool glReady = false;                  // the context's pixel-store settings are made
+    int maxTextureSize = 0;                // GL_MAX_TEXTURE_SIZE of the context
+    struct {                               // the last present, to show it again after a resize
         GLuint framebuffer = 0;
         int sourceHeight = 0, x = 0, y = 0;
         RECT rect = {0, 0, 0, 0};
@@ -241,6 +260,32 @@ bool messageBox(const char* caption, const char* text) {
 const PlatformBackend html5Backend = {createWindow, destroyWindow, nullptr,   moveWindow,
                                       nullptr,      ticks,         messageBox};
 
+// The browser took the context away: nothing draws until it is given back (the page is told, and starts
+// the demo again then, since every surface of the device went with the context). Returning true lets the
+// browser give it back.
+EM_BOOL onContextLost(int, const void*, void*) {
+    context.lost = true;
+    ++context.generation;
+    s.glReady = false;
+    html5ReportContext(1);
+    return EM_TRUE;
+}
+
+EM_BOOL onContextRestored(int, const void*, void*) {
+    context.lost = false;
+    s.glReady = false; // the pixel-store settings are made again on the next use
+    html5ReportContext(0);
+    return EM_TRUE;
+}
+
+// Installed once, for the page's lifetime: a loss can come while no run is going on.
+void watchContext() {
+    if (context.watched) return;
+    context.watched = true;
+    emscripten_set_webglcontextlost_callback(s.canvas, nullptr, EM_FALSE, onContextLost);
+    emscripten_set_webglcontextrestored_callback(s.canvas, nullptr, EM_FALSE, onContextRestored);
+}
+
 void setHandlers(bool on) {
     const char* window = EMSCRIPTEN_EVENT_TARGET_WINDOW;
     emscripten_set_keydown_callback(window, nullptr, EM_TRUE, on ? onKey : nullptr);
@@ -267,7 +312,7 @@ bool platformStartHtml5(const Html5Options& options, const char** error) {
         *error = "the page has no canvas for the demo";
         return false;
     }
-    if (s.context <= 0) {
+    if (context.handle <= 0) {
         EmscriptenWebGLContextAttributes attributes;
         emscripten_webgl_init_context_attributes(&attributes);
         attributes.majorVersion = 2; // WebGL2: OpenGL ES 3.0, what the shader device is written for
@@ -279,14 +324,15 @@ bool platformStartHtml5(const Html5Options& options, const char** error) {
         attributes.premultipliedAlpha = EM_FALSE;
         attributes.preserveDrawingBuffer = options.preserveDrawingBuffer ? EM_TRUE : EM_FALSE;
         attributes.failIfMajorPerformanceCaveat = EM_FALSE; // a software rasterizer is welcome
-        s.context = emscripten_webgl_create_context(s.canvas, &attributes);
-        if (s.context <= 0) {
-            s.context = 0;
+        context.handle = emscripten_webgl_create_context(s.canvas, &attributes);
+        if (context.handle <= 0) {
+            context.handle = 0;
             *error = "this browser gives the page no WebGL2 context";
             return false;
         }
     }
-    if (emscripten_webgl_make_context_current(s.context) != EMSCRIPTEN_RESULT_SUCCESS) {
+    watchContext();
+    if (!context.lost && emscripten_webgl_make_context_current(context.handle) != EMSCRIPTEN_RESULT_SUCCESS) {
         *error = "the WebGL2 context cannot be made current";
         return false;
     }
@@ -311,9 +357,7 @@ void platformStopHtml5() {
     setHandlers(false);
     platformReset(); // destroys the core's windows through the backend
     platformSetDirectDrawFactory(nullptr);
-    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = s.context;
     s = Html5State();
-    s.context = context;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -324,7 +368,7 @@ void platformStopHtml5() {
 namespace glimpl {
 
 bool ensureContext() {
-    if (s.context <= 0) {
+    if (context.handle <= 0 || context.lost) {
         std::fprintf(stderr, "platform: no WebGL2 context (the browser backend has not started)\n");
         return false;
     }
@@ -342,18 +386,18 @@ bool ensureContext() {
 }
 
 bool makeCurrent() {
-    if (s.context <= 0) return false;
-    if (emscripten_webgl_get_current_context() == s.context) return true;
-    return emscripten_webgl_make_context_current(s.context) == EMSCRIPTEN_RESULT_SUCCESS;
+    if (context.handle <= 0 || context.lost) return false;
+    if (emscripten_webgl_get_current_context() == context.handle) return true;
+    return emscripten_webgl_make_context_current(context.handle) == EMSCRIPTEN_RESULT_SUCCESS;
 }
 
-// The page's context lives as long as the page: GL names never outlive it.
+// A context the browser took away and gave back is a new generation: the names made before are dead.
 int contextGeneration() {
-    return 0;
+    return context.generation;
 }
 
 bool contextExists() {
-    return s.context > 0;
+    return context.handle > 0 && !context.lost;
 }
 
 // A page cannot tell a GPU from a software rasterizer (the renderer's name is masked): only the RGB

@@ -20,6 +20,7 @@
 //   traceText()    the body trace of the last run as text (with ?trace=1, once it ended), or null
 //   recordingText()  the key and mouse events of this run as an input script, so far
 //   shotReady      true once the last frame is offered as a PNG (with ?shot=1)
+//   contextLost    true while the browser has taken the drawing context away
 'use strict';
 
 (function () {
@@ -55,6 +56,7 @@
     messages: [],
     notes: [],
     debugLog: [],
+    contextLost: false,
     traceText: () => null,
     recordingText: () => readText(RECORD_PATH),
   };
@@ -504,6 +506,18 @@
                                             ': it has reached the 256 MiB the page keeps.'),
     caveMessageBox: (caption, text) => addMessage(caption + ': ' + text),
     caveDebugLog: (line) => state.debugLog.push(line),
+    // Every surface of the demo went with the context: once the browser gives it back, a new run.
+    caveContextLost: () => {
+      state.contextLost = true;
+      addNote('The browser took the drawing context away (a reset of the graphics driver, or too many ' +
+              'pages drawing): the picture stops until it gives it back.');
+    },
+    caveContextRestored: () => {
+      state.contextLost = false;
+      if (state.phase !== 'running' && state.phase !== 'ended') return;
+      addNote('The drawing context is back: the demo starts again.');
+      restart({cave: current.cave, bitmaps: current.bitmaps, script: current.script}, 'the context is back');
+    },
   };
   window.addEventListener('error', (e) => {
     if (state.phase === 'loading' || state.phase === 'running') fail('The program failed: ' + e.message);

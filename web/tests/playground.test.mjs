@@ -292,3 +292,37 @@ test('a session recorded in the page, saved and replayed from its URL, gives the
     await replay.close();
   }
 });
+
+test('the drawing context taken away and given back: the page says so, starts the demo again and draws',
+     async () => {
+  const page = await openPage(browser);
+  try {
+    await page.goto(server.url + '?shot=1'); // the canvas keeps what it shows, to be read below
+    await waitForState(page, (s) => s.phase === 'running' && s.frames >= 10, 120000, 'the first frames');
+    await page.evaluate(() => {
+      window.loseContext = document.getElementById('canvas').getContext('webgl2').getExtension('WEBGL_lose_context');
+      window.loseContext.loseContext();
+    });
+    let s = await waitForState(page, (s) => s.contextLost, 30000, 'the page to see the loss');
+    assert.match(s.notes[s.notes.length - 1], /took the drawing context away/);
+    assert.equal(s.phase, 'running');
+    await page.evaluate(() => window.loseContext.restoreContext());
+    s = await waitForState(page, (s) => s.runs === 2 && s.frames >= 30, 60000, 'the run after the context is back');
+    assert.ok(!s.contextLost);
+    assert.match(s.notes[s.notes.length - 1], /drawing context is back/);
+    const lit = await page.evaluate(() => {
+      const copy = document.createElement('canvas');
+      copy.width = 640;
+      copy.height = 480;
+      const g = copy.getContext('2d');
+      g.drawImage(document.getElementById('canvas'), 0, 0);
+      const d = g.getImageData(0, 0, 640, 480).data;
+      let n = 0;
+      for (let i = 0; i < d.length; i += 4) if (d[i] + d[i + 1] + d[i + 2] > 60) n++;
+      return n / (640 * 480);
+    });
+    assert.ok(lit > 0.5, `only ${(100 * lit).toFixed(1)}% of the frame drawn after the context came back`);
+  } finally {
+    await page.close();
+  }
+});
