@@ -6,7 +6,9 @@
 #      cave-tracecheck natively, cave-tracecheck under node and cave-demo --headless natively give the same
 #      body trace;
 #   2. the generated 20,000-triangle cave's 1500 steps: natively and under node, the same trace;
-#   3. cave-gen under node writes the committed assets.
+#   3. cave-gen under node writes the committed assets, and the same gallery of caves as natively;
+#   4. cave-xdump under node reads every file of the scene reader's fuzz corpus (and the caves) as the
+#      native one does: the same dump, messages and exit code.
 #
 #   bash scripts/check_wasm_traces.sh [NATIVE_BUILD_DIR]    (default build/release, already built)
 set -euo pipefail
@@ -27,8 +29,8 @@ fail() {
 
 echo "== wasm build =="
 cmake --preset wasm >/dev/null
-cmake --build build/wasm -j "$(nproc 2>/dev/null || echo 2)" --target cave-tracecheck cave-gen
-cmake --build "$native" --target cave-tracecheck cave-demo cave-gen >/dev/null
+cmake --build build/wasm -j "$(nproc 2>/dev/null || echo 2)" --target cave-tracecheck cave-gen cave-xdump
+cmake --build "$native" --target cave-tracecheck cave-demo cave-gen cave-xdump >/dev/null
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -61,4 +63,25 @@ for f in cave.x check.bmp block.bmp map.bmp; do
   cmp "assets/$f" "$out/assets/$f" || fail "cave-gen under node wrote a different $f"
 done
 echo "identical: the committed assets"
+mkdir -p "$out/gallery-native" "$out/gallery-wasm"
+"$native/tools/cavegen/cave-gen" --gallery "$out/gallery-native" || fail "cave-gen --gallery failed"
+"${node[@]}" build/wasm/tools/cavegen/cave-gen.js --gallery "$out/gallery-wasm" || fail "cave-gen --gallery under node failed"
+for f in "$out"/gallery-native/*; do
+  cmp "$f" "$out/gallery-wasm/$(basename "$f")" || fail "cave-gen --gallery under node wrote a different $(basename "$f")"
+done
+echo "identical: the gallery ($(ls "$out/gallery-native" | wc -l) files)"
+
+echo "== cave-xdump under node =="
+# The scene reader on the fuzz corpus (well-formed and malformed files): the same dump, messages and
+# exit code as the native program.
+count=0
+for f in assets/cave.x "$out"/gallery-native/*.x fuzz/corpus/xfile/*; do
+  "$native/tools/xdump/cave-xdump" "$f" >"$out/xdump-native.out" 2>"$out/xdump-native.err" && a=0 || a=$?
+  "${node[@]}" build/wasm/tools/xdump/cave-xdump.js "$f" >"$out/xdump-wasm.out" 2>"$out/xdump-wasm.err" && b=0 || b=$?
+  [ "$a" -eq "$b" ] || fail "cave-xdump $f: exit code $a natively, $b under node"
+  cmp -s "$out/xdump-native.out" "$out/xdump-wasm.out" || fail "cave-xdump $f: the dumps differ"
+  cmp -s "$out/xdump-native.err" "$out/xdump-wasm.err" || fail "cave-xdump $f: the messages differ"
+  count=$((count + 1))
+done
+echo "identical: $count files"
 echo "check_wasm_traces: all identical"
