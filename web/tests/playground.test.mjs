@@ -240,7 +240,8 @@ test('caves: the gallery is our generator\'s output; a gallery cave and a droppe
   }
 });
 
-test('a session recorded in the page, saved and replayed from its URL, gives the same trace byte for byte',
+test('a session recorded in the page, saved and replayed from its URL, gives the same trace byte for byte, ' +
+     'and again when restarted',
      async () => {
   const page = await openSized(800, 600, 1, '?trace=1&frames=300');
   let recording, trace;
@@ -289,9 +290,14 @@ test('a session recorded in the page, saved and replayed from its URL, gives the
   const replay = await openPage(browser);
   try {
     await replay.goto(server.url + '?trace=1&script=' + encodeURIComponent(server.url + 'saved session.txt'));
-    const s = await waitForState(replay, (s) => s.phase === 'ended', 180000, 'the end of the replay');
+    let s = await waitForState(replay, (s) => s.phase === 'ended', 180000, 'the end of the replay');
     assert.equal(s.frames, 300);
     sameTrace(await replay.evaluate(() => window.caveDemo.traceText()), trace, 'the replay against the live run');
+    // Restart after the end: the same script again from a clean start, the same trace again.
+    await replay.click('#restart');
+    s = await waitForState(replay, (s) => s.runs === 2 && s.phase === 'ended', 180000, 'the end of the second replay');
+    assert.equal(s.frames, 300);
+    sameTrace(await replay.evaluate(() => window.caveDemo.traceText()), trace, 'the restarted replay');
   } finally {
     await replay.close();
   }
