@@ -498,8 +498,12 @@ TEST_P(GlDevice, TexturesLargerThanTheContextTakesAreScaledDownKeepingTheirCoord
 }
 
 TEST_P(GlDevice, BitmapFileOfOddSizeBecomesA16BitTexture) {
-    // A 3 x 2 24-bit Windows bitmap written by hand: rows bottom-up, each padded to 12 bytes.
-    const char* path = "platform_test_odd.bmp";
+    // A 3 x 2 24-bit Windows bitmap written by hand: rows bottom-up, each padded to 12 bytes. The files
+    // are named by process: each device's instance of this test runs in a process of its own, side by
+    // side with the others in the same folder.
+    const std::string pid = std::to_string(getpid());
+    const std::string pathName = "platform_test_odd_" + pid + ".bmp";
+    const char* path = pathName.c_str();
     const uint32_t top[3] = {0xFF0000, 0x00FF00, 0x0000FF}, bottom[3] = {0xFFFFFF, 0x000000, 0xFF8000};
     std::vector<uint8_t> f = {'B', 'M'};
     auto le32 = [&f](uint32_t v) {
@@ -606,7 +610,8 @@ TEST_P(GlDevice, BitmapFileOfOddSizeBecomesA16BitTexture) {
         std::remove(path);
     }
     EXPECT_EQ(LoadImageA(nullptr, ".", IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr); // a directory
-    const char* pipe = "platform_test_pipe.bmp"; // a named pipe with no writer: refused, not waited on
+    const std::string pipeName = "platform_test_pipe_" + pid + ".bmp";
+    const char* pipe = pipeName.c_str(); // a named pipe with no writer: refused, not waited on
     std::remove(pipe);
     ASSERT_EQ(mkfifo(pipe, 0600), 0);
     alarm(20); // waiting on it would end the test here rather than hang the run
