@@ -173,32 +173,11 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     ClientToScreen(hwnd, &origin);
     RECT client;
     GetClientRect(hwnd, &client);
-    int cw = client.right, ch = client.bottom;
-    int dx = x - origin.x, dy = y - origin.y;
-    int w = r.right - r.left, h = r.bottom - r.top;
-    const int sh = sourceHeight;
-
-    // The client area is scaled to its place in the window's drawable (aspect kept, black bars around).
-    // A whole multiple of the client size copies each pixel into a square of pixels; any other size
-    // filters linearly, so that no column or row of the frame comes out wider than its neighbours.
+    const int cw = client.right, ch = client.bottom;
+    const int dx = x - origin.x, dy = y - origin.y;
     int winW = 0, winH = 0;
     SDL_GL_GetDrawableSize(win, &winW, &winH);
-    const PicturePlacement p = picturePlacement(winW, winH, cw, ch);
-    const bool wholeMultiple = pictureIsWholeMultiple(p, cw, ch);
-    auto toX = [&](int clientX) { return GLint(p.x + int64_t(clientX) * p.width / (cw > 0 ? cw : 1)); };
-    auto toY = [&](int clientY) { return GLint(p.y + int64_t(clientY) * p.height / (ch > 0 ? ch : 1)); };
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glDisable(GL_SCISSOR_TEST);
-    // The bars are cleared black, and only when there are bars: on llvmpipe a clear of the window's
-    // framebuffer at every present made later read-backs of the back buffer return the frame before, and
-    // left the shader device drawing with the texture a released one had (seen in the device tests).
-    if (p.x > 0 || p.y > 0 || p.width < winW || p.height < winH) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the device sets its own colour before each of its clears
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, toX(dx), winH - toY(dy + h), toX(dx + w),
-                      winH - toY(dy), GL_COLOR_BUFFER_BIT, wholeMultiple ? GL_NEAREST : GL_LINEAR);
+    blitClientArea(framebuffer, sourceHeight, r, dx, dy, cw, ch, winW, winH);
     if (keepWindowPicture) readWindowPicture(winW, winH);
 
     // What the client area now shows is read from the framebuffer object only when asked for.
@@ -210,7 +189,7 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     }
     gl.pendingFramebuffer = framebuffer;
     gl.presentedLost = false;
-    gl.pendingSourceHeight = sh;
+    gl.pendingSourceHeight = sourceHeight;
     gl.pendingRect = r;
     gl.pendingX = dx;
     gl.pendingY = dy;

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/d3d7_gl_internal.h"
+#include "platform/picture_placement.h"
 
 namespace glimpl {
 
@@ -361,6 +362,28 @@ void GlDeviceBase::applyDepthBlendCull() {
         glCullFace(GL_FRONT);
         break;
     }
+}
+
+void blitClientArea(GLuint framebuffer, int sourceHeight, const RECT& r, int dx, int dy, int clientWidth,
+                    int clientHeight, int drawWidth, int drawHeight) {
+    const int cw = clientWidth > 0 ? clientWidth : 1, ch = clientHeight > 0 ? clientHeight : 1;
+    const int w = r.right - r.left, h = r.bottom - r.top, sh = sourceHeight;
+    const PicturePlacement p = picturePlacement(drawWidth, drawHeight, clientWidth, clientHeight);
+    auto toX = [&](int clientX) { return GLint(p.x + int64_t(clientX) * p.width / cw); };
+    auto toY = [&](int clientY) { return GLint(p.y + int64_t(clientY) * p.height / ch); };
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    // The bars are cleared black, and only when there are bars: on llvmpipe a clear of the window's
+    // framebuffer at every present made later read-backs of the back buffer return the frame before, and
+    // left the shader device drawing with the texture a released one had (seen in the device tests).
+    if (p.x > 0 || p.y > 0 || p.width < drawWidth || p.height < drawHeight) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the device sets its own colour before each of its clears
+        glClear(GL_COLOR_BUFFER_BIT);
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, toX(dx), drawHeight - toY(dy + h),
+                      toX(dx + w), drawHeight - toY(dy), GL_COLOR_BUFFER_BIT,
+                      pictureIsWholeMultiple(p, clientWidth, clientHeight) ? GL_NEAREST : GL_LINEAR);
 }
 
 } // namespace glimpl

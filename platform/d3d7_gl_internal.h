@@ -51,6 +51,16 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
 // yet read is read now if `keep` (deletion), or given up (drawing: the system presents what it draws).
 void framebufferChanging(GLuint framebuffer, bool keep);
 
+// Both contexts' presentation (d3d7_gl_device.cpp): copies the rectangle `r` (Direct3D coordinates, y down)
+// of `framebuffer` (height `sourceHeight`), which sits at client position (dx, dy), into the default
+// framebuffer of drawWidth x drawHeight, where the client area of clientWidth x clientHeight is scaled to its
+// place (picturePlacement: aspect kept, black bars around, cleared only when there are bars). A whole
+// multiple of the client size copies each pixel into a square of pixels; any other size filters linearly,
+// so that no column or row of the frame comes out wider than its neighbours. Leaves the default framebuffer
+// bound for drawing and `framebuffer` for reading.
+void blitClientArea(GLuint framebuffer, int sourceHeight, const RECT& r, int dx, int dy, int clientWidth,
+                    int clientHeight, int drawWidth, int drawHeight);
+
 // ---- surfaces (d3d7_gl_surface.cpp) ----
 
 // A texture format the device offers and how OpenGL takes its pixels.

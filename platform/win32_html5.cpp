@@ -425,25 +425,8 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
     // The destination is in screen pixels; the window's client area starts at ClientToScreen(0, 0).
     POINT origin = {0, 0};
     ClientToScreen(hwnd, &origin);
-    const int dx = x - origin.x, dy = y - origin.y;
-    const int w = r.right - r.left, h = r.bottom - r.top;
-    const int sh = sourceHeight, cw = s.clientWidth, ch = s.clientHeight;
-    const int bw = s.bufferWidth, bh = s.bufferHeight;
-    // The client area is scaled to its place in the drawing buffer, aspect kept, black bars around; a
-    // whole multiple copies pixels, any other size filters linearly (as the desktop window does).
-    const PicturePlacement p = picturePlacement(bw, bh, cw, ch);
-    auto toX = [&](int clientX) { return GLint(p.x + int64_t(clientX) * p.width / cw); };
-    auto toY = [&](int clientY) { return GLint(p.y + int64_t(clientY) * p.height / ch); };
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glDisable(GL_SCISSOR_TEST);
-    if (p.x > 0 || p.y > 0 || p.width < bw || p.height < bh) {
-        glClearColor(0.0f, 0.0f, 0.0f, 1.0f); // the device sets its own colour before each of its clears
-        glClear(GL_COLOR_BUFFER_BIT);
-    }
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
-    glBlitFramebuffer(r.left, sh - r.bottom, r.right, sh - r.top, toX(dx), bh - toY(dy + h), toX(dx + w),
-                      bh - toY(dy), GL_COLOR_BUFFER_BIT,
-                      pictureIsWholeMultiple(p, cw, ch) ? GL_NEAREST : GL_LINEAR);
+    blitClientArea(framebuffer, sourceHeight, r, x - origin.x, y - origin.y, s.clientWidth, s.clientHeight,
+                   s.bufferWidth, s.bufferHeight);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     return DD_OK;
 }
