@@ -1,6 +1,8 @@
 // demo_options_cli.cpp -- reads cave-demo's command line with CLI11
 #include "app/demo/demo_options.h"
 
+#include "cave_version.h"
+
 #include <CLI/CLI.hpp>
 
 #include <climits>
@@ -51,6 +53,7 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
     CLI::App app(DESCRIPTION, "cave-demo");
     app.option_defaults()->always_capture_default(false);
     app.footer(FOOTER);
+    app.set_version_flag("--version", "cave-demo " CAVE_VERSION, "print the version and exit");
     addValue(app, options, "--data",
              "work in DIR: read the scene and bitmaps from it and append VokDebug.txt there")
         ->type_name("DIR");
@@ -80,6 +83,9 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
         if (!checkDemoOptions(options, error)) throw CLI::ValidationError(error);
     } catch (const CLI::CallForHelp&) {
         std::fputs(app.help().c_str(), stdout);
+        return result;
+    } catch (const CLI::CallForVersion&) {
+        std::puts("cave-demo " CAVE_VERSION);
         return result;
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "cave-demo: %s\nRun with --help for more information.\n", e.what());

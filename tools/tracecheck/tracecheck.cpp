@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "app/demo/body_trace.h"
+#include "cave_version.h"
 #include "app/demo/demo_run.h"
 #include "app/picking.h"
 #include "physics/simulation.h"
@@ -129,6 +130,14 @@ int runCave(int steps, const char* tracePath) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("cave-tracecheck " CAVE_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(USAGE, stdout);
+        return 0;
+    }
     if (argc == 6 && std::strcmp(argv[1], "demo") == 0) {
         const int frames = parseCount(argv[4]);
         if (frames == 0) {
