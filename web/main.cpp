@@ -222,32 +222,54 @@ bool framesRun() {
     return appActive && !(run.paused && run.framesToStep == 0);
 }
 
+// The system's clock in the page. The core's clock is virtual here and the page feeds it at the start of
+// every pass: performance.now() in whole milliseconds (kept to 32 bits as GetTickCount wraps), never going
+// back. A pass that comes at most SNAP_MS ticks before the next frame is due reads the due tick itself, so
+// that the frame starts on it: a browser's timer fires a millisecond or two off, and a frame that started
+// a tick late would start every later frame a tick later too (some 47 frames a second instead of 50).
+// The 20 ms rule holds exactly on the clock the system sees, and nothing waits for the tick by spinning
+// (which costs a phone's battery, and never ends where the page's clock stands still while script runs, as
+// under a browser's virtual time).
+constexpr int32_t SNAP_MS = 3;
+
+// True when passes are timed to the frames (not to the display's animation frames).
+bool passesTimedToFrames() {
+    return !run.options.vsync && run.slowEvery == 1;
+}
+
+uint32_t performanceTicks() {
+    const double now = emscripten_performance_now();
+    if (!(now > 0)) return 0;
+    return static_cast<uint32_t>(static_cast<uint64_t>(now)); // 64 bits first: no undefined conversion
+}
+
+// Sets the system's clock for this pass; returns it.
+uint32_t feedClock() {
+    uint32_t now = performanceTicks();
+    const uint32_t shown = GetTickCount();
+    if (static_cast<int32_t>(now - shown) < 0) now = shown;
+    if (passesTimedToFrames() && framesRun()) {
+        const uint32_t due = lastFrameTime + FRAME_INTERVAL_MS;
+        const int32_t left = static_cast<int32_t>(due - now);
+        if (left > 0 && left <= SNAP_MS) now = due;
+    }
+    platformSetTickCount(now);
+    return now;
+}
+
 // The next pass comes when the next frame is due (20 ms after the last frame started, as renderFrame
-// counts them), measured from the start of this pass, aimed two milliseconds early: a browser's timer fires
-// a millisecond or two late, and a frame that starts a tick late starts the next 20 ms a tick later, so
-// that the pace would lose a tick a frame (some 47 frames a second instead of 50). The pass then waits
-// out the rest (waitForDueTick). While no frames run, a pass every 20 ms keeps the page's controls and
-// messages served. With --vsync, or in slow motion, the display's animation frames drive the passes.
+// counts them), measured from the start of this pass, aimed two milliseconds early so that a timer that
+// fires a little late still comes within SNAP_MS of the due tick. While no frames run, a pass every 20 ms
+// keeps the page's controls and messages served. With --vsync, or in slow motion, the display's animation
+// frames drive the passes.
 void scheduleNextPass(uint32_t passStartTicks) {
-    if (run.options.vsync || run.slowEvery > 1) return;
+    if (!passesTimedToFrames()) return;
     int wait = static_cast<int>(FRAME_INTERVAL_MS);
     if (framesRun()) {
         int32_t due = static_cast<int32_t>(lastFrameTime + FRAME_INTERVAL_MS - passStartTicks) - 2;
         wait = due < 0 ? 0 : (due > wait ? wait : due);
     }
     emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, wait);
-}
-
-// A pass that came at most three ticks before the next frame is due waits for that tick, so that the frame
-// starts on it.
-void waitForDueTick() {
-    if (run.options.vsync || run.slowEvery > 1 || !framesRun()) return;
-    const uint32_t due = lastFrameTime + FRAME_INTERVAL_MS;
-    const int32_t left = static_cast<int32_t>(due - GetTickCount());
-    if (left <= 0 || left > 3) return;
-    const double deadline = emscripten_performance_now() + 4.0; // bounded, whatever the clock does
-    while (static_cast<int32_t>(due - GetTickCount()) > 0 && emscripten_performance_now() < deadline) {
-    }
 }
 
 void setLoopTiming() {
@@ -263,11 +285,10 @@ void pass() {
     if (run.ended) return;
     // Held: the system takes no messages and draws no frame; what the page sends waits in its queue.
     if (run.paused && run.framesToStep == 0) {
-        scheduleNextPass(GetTickCount());
+        scheduleNextPass(feedClock());
         return;
     }
-    waitForDueTick();
-    const uint32_t startTicks = GetTickCount();
+    const uint32_t startTicks = feedClock();
     const double start = emscripten_performance_now();
     const int before = run.session->framesPresented();
     int exitCode = 0;
@@ -327,6 +348,8 @@ bool startRun(const std::string& dataDir, const std::string& scriptPath, std::st
         return false;
     }
     run.started = true;
+    platformUseVirtualClock(true); // fed by the page at each pass (feedClock)
+    platformSetTickCount(performanceTicks());
 
     run.scriptPath = scriptPath;
     run.script = std::make_unique<ScriptPlayer>(std::move(events));
