@@ -24,8 +24,10 @@
 //   cavePause(on), caveStep()  hold the frames / present one more frame while held
 //   caveSlowMotion(every)      a pass every 1st, 2nd or 4th animation frame of the display
 //   caveSeeThrough(on)         shift held down or let go, as the key would (the system's see-through view)
+//   caveKey(name, down)        one of the demo's keys (up, down, left, right, space, shift) down or up
 //   caveRepresent()            the last frame shown again, fitted to the canvas's new size
 //   caveBodiesAtRest()         bodies whose centre and surface move slower than REST_SPEED
+//   caveSceneCensus(path)      the frames, meshes and faces of a .x file as the scene reader reads it (JSON)
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -55,6 +57,8 @@
 #include "platform/win32_html5.h"
 #include "render/device.h"
 #include "scene/scene_classes.h"
+#include "xfile/reader.h"
+#include "xfile/scene_census.h"
 
 namespace {
 
@@ -418,9 +422,54 @@ EMSCRIPTEN_KEEPALIVE void caveSeeThrough(int on) {
     if (!run.ended && run.started) platformPostKey(VK_SHIFT, on != 0);
 }
 
+// A key of the demo's own (up, down, left, right, space, shift, by the script's names) down or up, as the
+// system would receive it from the keyboard: the page's on-screen keys. Queued for the next pass, recorded,
+// and replayed by a recorded script. Other names do nothing.
+EMSCRIPTEN_KEEPALIVE void caveKey(const char* name, int down) {
+    static const int keys[] = {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, VK_SPACE, VK_SHIFT};
+    if (run.ended || !run.started || name == nullptr) return;
+    for (int vk : keys)
+        if (std::strcmp(scriptKeyName(vk), name) == 0) platformPostKey(vk, down != 0);
+}
+
 // The canvas was resized: the last frame shown again at the new size (frames that run redraw anyway).
 EMSCRIPTEN_KEEPALIVE void caveRepresent() {
     if (!run.ended) platformHtml5Represent();
+}
+
+// What the scene reader's tree of the .x file at `path` holds, as JSON for the page: {"opened": false} when
+// there is no such file, {"read": false} when no tree could be read from it, else {"read": true, "frames",
+// "rootMeshes", "rootFirstFaces", "meshes", "faces"} (scene_census.h). The page says with it why a cave came
+// out empty: the demo takes the first mesh of the root frame only.
+EMSCRIPTEN_KEEPALIVE const char* caveSceneCensus(const char* path) {
+    static std::string json;
+    // Read from memory: the reader logs a file it cannot open, which the run has done already.
+    std::vector<char> bytes;
+    std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    if (file == nullptr) {
+        json = "{\"opened\": false, \"read\": false}";
+        return json.c_str();
+    }
+    {
+        char block[65536];
+        size_t got;
+        while ((got = std::fread(block, 1, sizeof block, file)) > 0 &&
+               bytes.size() < INT32_MAX - sizeof block)
+            bytes.insert(bytes.end(), block, block + got);
+        std::fclose(file);
+    }
+    TVokFrame* root = ReadSceneFromMemory(bytes.data(), static_cast<int32_t>(bytes.size()));
+    if (root == nullptr) {
+        json = "{\"read\": false}";
+        return json.c_str();
+    }
+    const VokSceneCensus c = VokCountScene(root);
+    root->Release();
+    json = "{\"read\": true, \"frames\": " + std::to_string(c.frames) +
+           ", \"rootMeshes\": " + std::to_string(c.rootMeshes) +
+           ", \"rootFirstFaces\": " + std::to_string(c.rootFirstFaces) +
+           ", \"meshes\": " + std::to_string(c.meshes) + ", \"faces\": " + std::to_string(c.faces) + "}";
+    return json.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int caveBodiesAtRest() {

@@ -15,7 +15,8 @@ export const CHROMIUM_ARGS = ['--headless=new', '--no-sandbox', '--use-angle=swi
 
 const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
                '.css': 'text/css', '.txt': 'text/plain', '.data': 'application/octet-stream',
-               '.png': 'image/png'};
+               '.png': 'image/png', '.json': 'application/json', '.svg': 'image/svg+xml',
+               '.webmanifest': 'application/manifest+json'};
 
 // Serves the files of `dirs` (first match wins) on 127.0.0.1 at a free port. Returns {url, close()}.
 export function serve(dirs) {
