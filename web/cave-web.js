@@ -342,7 +342,7 @@
     else if (c.rootFirstFaces === 0) why = 'the first mesh of its root frame has no faces';
     else why = 'the first mesh of its root frame gives no triangles the demo can take (faces of fewer than three ' +
                'corners, or more than it holds)';
-    why += ', and the demo builds its cave from that mesh alone' + empty;
+    why += ', and the demo builds its cave from the first mesh of the root frame alone' + empty;
     const others = c.meshes - (c.rootFirstFaces >= 0 ? 1 : 0);
     const otherFaces = c.faces - Math.max(0, c.rootFirstFaces);
     if (others > 0 && otherFaces > 0)
