@@ -357,6 +357,7 @@
   // ---- the controls --------------------------------------------------------------------------------
   function updateControls() {
     const live = state.phase === 'running';
+    document.documentElement.classList.toggle('live', live); // the on-screen keys act on a running demo only
     const ready = live || state.phase === 'ended';
     $('pause').setAttribute('aria-pressed', String(state.paused));
     $('pause').textContent = state.paused ? 'Resume' : 'Pause';
