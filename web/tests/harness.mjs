@@ -108,7 +108,8 @@ export function drawingBuffer(dw, dh) {
 // Where the page draws client pixel (x, y) of the demo's 640 x 480 frame: the frame is scaled into the
 // canvas's drawing buffer (its CSS size times the device pixel ratio, capped by drawingBuffer) with its
 // aspect kept, centred, in whole device pixels, and a point maps back through the device pixel under it. Returns at(x, y) -> a whole
-// CSS pixel [page x, page y] that maps back to exactly (x, y), and the canvas's box.
+// CSS pixel [page x, page y] that maps back to exactly (x, y) (or the nearest when none does), clientAt(page
+// x, page y) -> the client pixel under a page point, and the canvas's box.
 export async function pictureMapping(page) {
   const box = await (await page.$('#canvas')).boundingBox();
   const ratio = await page.evaluate(() => window.devicePixelRatio);
@@ -130,7 +131,10 @@ export async function pictureMapping(page) {
       }
     return [box.x + guessX, box.y + guessY]; // off the picture (a point above or beside it)
   };
-  return {box, at};
+  // The client pixel a page point (whole CSS pixels) maps to: not every client pixel has a CSS pixel of its
+  // own when a CSS pixel covers more than one of them.
+  const clientAt = (pageX, pageY) => back(Math.floor(pageX - box.x), Math.floor(pageY - box.y));
+  return {box, at, clientAt};
 }
 
 // Makes the page's canvas exactly width x height CSS pixels (the bar of controls above it takes what it

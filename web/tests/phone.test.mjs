@@ -100,20 +100,37 @@ function sameTrace(ours, theirs, what) {
 // The events of a recorded session, without its comments.
 const events = (text) => text.split('\n').filter((l) => l && !l.startsWith('#'));
 
-test('on a phone a finger drags a sphere as the mouse does, a touch on a bar and a second finger do ' +
+test('on a phone a finger or a pen drags a sphere as the mouse does, a touch on a bar and a second finger do ' +
      'nothing, and the on-screen keys are the keyboard: held for some frames, and two at once to drive and turn',
      async () => {
   const page = await openPage(browser);
   try {
     await page.setViewport(PHONE);
+    // Paused as the run starts, before its first frame: what the fingers do waits for the frames that Step
+    // lets through.
+    await page.evaluateOnNewDocument(() => {
+      let module;
+      Object.defineProperty(window, 'Module', {
+        configurable: true,
+        get: () => module,
+        set: (m) => {
+          module = m;
+          if (m.pausedAtStart) return; // the program's script sets Module again
+          m.pausedAtStart = true;
+          const started = m.caveStarted;
+          m.caveStarted = (...args) => {
+            started(...args);
+            document.getElementById('pause').click();
+          };
+        },
+      });
+    });
     await page.goto(server.url + '?trace=1&frames=700');
-    await waitForState(page, (s) => s.frames >= 2, 120000, 'the first frames');
-    await page.evaluate(() => document.getElementById('pause').click());
-    let s = await page.evaluate(() => ({...window.caveDemo}));
+    let s = await waitForState(page, (s) => s.phase === 'running' && s.paused, 120000, 'the paused run');
     assert.ok(s.touch, 'the on-screen keys are not shown on a touch screen');
-    assert.ok(s.frames < 10, `the pause came late, at frame ${s.frames}`);
+    assert.equal(s.frames, 0);
     await stepTo(page, 10);
-    const {box, at} = await pictureMapping(page);
+    const {box, at, clientAt} = await pictureMapping(page);
     const touch = await fingers(page);
 
     // Upright, the picture has bars above and below it. A finger pressed on the upper bar, slid onto the
@@ -133,6 +150,18 @@ test('on a phone a finger drags a sphere as the mouse does, a touch on a bar and
     await touch.move(1, at(350, 253));
     await touch.move(1, at(360, 253));
     await touch.up(1);
+    await stepTo(page, 12);
+    // A pen does the same: it drags body 2 (drawn 17 pixels higher) 20 pixels up.
+    const pen = await page.createCDPSession();
+    const penAt = (type, [x, y], buttons) =>
+      pen.send('Input.dispatchMouseEvent', {type, x, y, button: 'left', buttons, clickCount: 1, pointerType: 'pen'});
+    const penPath = [at(320, 236), at(320, 226), at(320, 216)];
+    const [p0, p1, p2] = penPath.map((p) => clientAt(...p).join(' ')); // a CSS pixel covers 1.6 client pixels
+    await penAt('mouseMoved', penPath[0], 0);
+    await penAt('mousePressed', penPath[0], 1);
+    await penAt('mouseMoved', penPath[1], 1);
+    await penAt('mouseMoved', penPath[2], 1);
+    await penAt('mouseReleased', penPath[2], 0);
     await stepTo(page, 20);
     // Arrow up held on the screen for 15 frames.
     const up = await centre(page, '#key-up');
@@ -166,13 +195,16 @@ test('on a phone a finger drags a sphere as the mouse does, a touch on a bar and
     assert.ok(both[0].endsWith('keydown up') && both[1].endsWith('keydown left'), both.join('\n'));
     // Nothing but the one finger's drag reached the demo as a press or release.
     assert.deepEqual(recorded.filter((l) => / mouse(down|up) /.test(l)),
-                     ['11 mouseup 330 253', '11 mousedown 320 253', '11 mouseup 360 253']);
+                     ['11 mouseup 330 253', '11 mousedown 320 253', '11 mouseup 360 253', `13 mousedown ${p0}`,
+                      `13 mouseup ${p2}`]);
 
-    // The whole run against the native demo given the same drag by the mouse and the same keys by the
+    // The whole run against the native demo given the same drags by the mouse and the same keys by the
     // keyboard, at the same frames: the same trace, byte for byte. (The press on the bar reached nothing,
     // the release over the picture that ended it and the moves of a finger with no press move no sphere.)
     const script = ['11 mousemove 320 253', '11 mousedown 320 253', '11 mousemove 330 253', '11 mousemove 340 253',
-                    '11 mousemove 350 253', '11 mousemove 360 253', '11 mouseup 360 253', '21 keydown up',
+                    '11 mousemove 350 253', '11 mousemove 360 253', '11 mouseup 360 253', `13 mousemove ${p0}`,
+                    `13 mousedown ${p0}`, `13 mousemove ${p1}`, `13 mousemove ${p2}`, `13 mouseup ${p2}`,
+                    '21 keydown up',
                     '36 keyup up', ...both].join('\n') + '\n';
     sameTrace(trace, nativeTrace('touch-as-mouse', script, 700), 'the touch run against the mouse and keys');
 
