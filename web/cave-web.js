@@ -752,8 +752,9 @@
     }
     const sw = navigator.serviceWorker;
     let reloading = false;
+    let accepted = false; // the visitor asked for the new version
     sw.addEventListener('controllerchange', () => {
-      if (reloading || !state.updateAccepted) return;
+      if (reloading || !accepted) return;
       reloading = true;
       window.location.reload();
     });
@@ -761,7 +762,7 @@
       state.offline = 'update';
       $('update').hidden = false;
       $('update-now').onclick = () => {
-        state.updateAccepted = true;
+        accepted = true;
         worker.postMessage('activate');
       };
     };
