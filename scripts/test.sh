@@ -51,9 +51,10 @@ run_suite asan
 echo "== browser =="
 # The web build (scripts/web.sh) in headless Chromium against the native release build: the drawn frame,
 # a scripted run's trace, real keys and mouse, failures on the page; the page as a playground (canvases of
-# any size, pause and step, caves from the gallery and from dropped files, a saved session replayed).
+# any size, pause and step, caves from the gallery and from dropped files, a saved session replayed); the
+# page on phones (touch, on-screen keys, layout, links, offline, virtual time).
 bash scripts/web.sh --build-only
-node --test --test-concurrency=1 web/tests/browser.test.mjs web/tests/playground.test.mjs
+node --test --test-concurrency=1 web/tests/browser.test.mjs web/tests/playground.test.mjs web/tests/phone.test.mjs
 echo "== fuzz =="
 # Every fuzz target replays its committed corpus, then fuzzes a fixed number of inputs.
 bash scripts/fuzz.sh --check

@@ -56,8 +56,8 @@ fi
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 JOBS=$(nproc 2>/dev/null || echo 2)
 cmake --preset wasm -DCAVE_WEB_OUTPUT_DIR="$root/build/web" >/dev/null
-cmake --build build/wasm -j "$JOBS" --target cave-web
-echo "web: built $root/build/web/ (index.html, app.js, app.wasm, app.data)"
+cmake --build build/wasm -j "$JOBS" --target cave-web-offline
+echo "web: built $root/build/web/ (index.html, app.js, app.wasm, app.data, sw.js)"
 
 if [ "$build_only" -eq 1 ]; then exit 0; fi
 

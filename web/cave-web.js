@@ -1,6 +1,8 @@
-// cave-web.js -- the page of cave-demo: reads the options from the URL, loads the program (app.js, app.wasm,
-// app.data), drives its controls (pause, step, restart, slow motion, see-through, caves from the gallery or
-// from the visitor's files, the recorded session) and shows what it reports.
+// cave-web.js -- the page of cave-demo: reads the options from the URL (and a shared run from its fragment),
+// loads the program (app.js, app.wasm, app.data), drives its controls (pause, step, restart, slow motion,
+// see-through, caves from the gallery or from the visitor's files, the recorded session and its link), turns
+// fingers and pens on the canvas into the left mouse button and the on-screen keys into key messages, keeps
+// the page working offline (sw.js) and shows what the program reports.
 //
 // window.caveDemo is the page's state, read by the browser tests and the benchmark:
 //   phase          "loading", "running", "ended" or "failed"
@@ -21,6 +23,10 @@
 //   recordingText()  the key and mouse events of this run as an input script, so far
 //   shotReady      true once the last frame is offered as a PNG (with ?shot=1)
 //   contextLost    true while the browser has taken the drawing context away
+//   touch          true while the on-screen keys are shown (a coarse pointer, or a finger touched the page)
+//   sharedLink     the last link made by "Copy link", or null; sharedRun: true when this page replays one
+//   offline        the offline copy: "none", "installing", "ready" (this version is cached), "update" (a
+//                  newer version is cached and waits for a reload), or "unsupported"
 'use strict';
 
 (function () {
@@ -57,6 +63,10 @@
     notes: [],
     debugLog: [],
     contextLost: false,
+    touch: false,
+    sharedLink: null,
+    sharedRun: false,
+    offline: 'none',
     traceText: () => null,
     recordingText: () => readText(RECORD_PATH),
   };
@@ -142,8 +152,11 @@
   const wantShot = params.get('shot') === '1';
   if (wantShot) args.push('shot=1');
   if (params.get('timing') === 'vsync') args.push('timing=vsync');
-  const scriptParam = params.get('script');
-  const caveParam = params.get('cave');
+  // A run shared as a link: #run=<the input script, deflated, base64url>&cave=<a gallery name>.
+  const fragment = new URLSearchParams(window.location.hash.replace(/^#/, ''));
+  const sharedRun = fragment.get('run');
+  const scriptParam = sharedRun !== null ? null : params.get('script');
+  const caveParam = sharedRun !== null ? fragment.get('cave') : params.get('cave');
 
   // ---- the run now shown, and how the next one starts ------------------------------------------------
   // cave: null (the demo's own) or {name, label, bytes}; bitmaps: {name: bytes} of the visitor's files;
@@ -189,6 +202,7 @@
       return false;
     }
     pendingRun = next;
+    startingFolder = dir;
     Module.FS.chdir('/input'); // the program reads a script by its own name, which its messages then show
     const code = Module.ccall('caveRestart', 'number', ['string', 'string'], [dir, next.script]);
     if (code !== 0) {
@@ -208,12 +222,16 @@
     return true;
   }
   let currentFolder = '/data';
+  let startingFolder = '/data'; // the folder of the run being started (its cave.x)
 
   // ---- figures: frames per second, ms per step and per frame, bodies at rest ------------------------
   const recent = []; // [time, pass milliseconds, step milliseconds] of the frames of the last second
   function frameReported(count, passMs, stepMs) {
     const now = performance.now();
-    if (state.firstFrameAt === null) state.firstFrameAt = now;
+    if (state.firstFrameAt === null) {
+      state.firstFrameAt = now;
+      watchOffline();
+    }
     state.frames = count;
     state.passMs += passMs;
     recent.push([now, passMs, stepMs]);
@@ -295,18 +313,47 @@
     results.textContent = '';
     results.hidden = true;
     statusLine.textContent = state.paused ? 'Paused: press Step or Pause.' : 'Running…';
-    if (triangles === 0) {
-      addNote((next.cave ? next.cave.label : 'cave.x') + ': no triangles could be read from it, so the cave ' +
-              'is empty and the spheres fall through it. (The demo runs on; pick another cave or drop ' +
-              'another file.)');
-    }
+    if (triangles === 0) addNote((next.cave ? next.cave.label : 'cave.x') + ': ' + whyEmpty() +
+                                 ' (The demo runs on; pick another cave or drop another file.)');
     updateControls();
     canvas.focus({preventScroll: true});
+  }
+
+  // Why a cave gave no triangles, as the scene reader's tree of its file tells: the demo builds its world
+  // from the first mesh of the scene's root frame only.
+  function whyEmpty() {
+    let c = null;
+    try {
+      c = JSON.parse(Module.ccall('caveSceneCensus', 'string', ['string'], [startingFolder + '/cave.x']));
+    } catch (e) {
+      c = null;
+    }
+    const empty = ', so the cave is empty and the spheres fall through it.';
+    const count = (n, one, many) => Number(n).toLocaleString('en') + ' ' + (n === 1 ? one : many);
+    if (!c) return 'the cave came out empty' + empty;
+    if (c.opened === false) return 'the file could not be opened' + empty;
+    if (!c.read) return 'the scene reader found no frame or mesh in it' + empty;
+    let why;
+    if (c.rootMeshes === 0) why = 'its root frame holds no mesh';
+    else if (c.rootFirstFaces === 0) why = 'the first mesh of its root frame has no faces';
+    else why = 'the first mesh of its root frame gives no triangles the demo can take (faces of fewer than three ' +
+               'corners, or more than it holds)';
+    why += ', and the demo builds its cave from the first mesh of the root frame alone' + empty;
+    const others = c.meshes - (c.rootFirstFaces >= 0 ? 1 : 0);
+    const otherFaces = c.faces - Math.max(0, c.rootFirstFaces);
+    if (others > 0 && otherFaces > 0)
+      why += ' The file holds ' + count(others, 'other mesh', 'other meshes') + ' with ' +
+             count(otherFaces, 'face', 'faces') + ' (' + count(c.frames, 'frame', 'frames') + ' in all): join ' +
+             'them into one mesh in the root frame to see them here.';
+    else
+      why += ' The file holds no other mesh with faces.';
+    return why;
   }
 
   // ---- the controls --------------------------------------------------------------------------------
   function updateControls() {
     const live = state.phase === 'running';
+    document.documentElement.classList.toggle('live', live); // the on-screen keys act on a running demo only
     const ready = live || state.phase === 'ended';
     $('pause').setAttribute('aria-pressed', String(state.paused));
     $('pause').textContent = state.paused ? 'Resume' : 'Pause';
@@ -352,8 +399,11 @@
   control('save', 'click', () => {
     const text = state.recordingText();
     if (text === null) return addNote('There is no recorded session yet.');
-    const name = 'cave-demo-session' + (state.cave ? '-' + state.cave.replace(/\.x$/i, '') : '') + '.txt';
-    download(text, 'text/plain', name);
+    download(text, 'text/plain', sessionFileName());
+  });
+  $('share').addEventListener('click', () => {
+    setMenu(false);
+    shareRun();
   });
 
   // ---- caves: the gallery, the visitor's files -----------------------------------------------------
@@ -476,6 +526,263 @@
     if (e.dataTransfer) takeFiles(e.dataTransfer.files);
   });
 
+  // ---- the menu of narrow screens ------------------------------------------------------------------
+  const bar = $('bar');
+  const menuButton = $('menu-button');
+  function setMenu(open) {
+    bar.classList.toggle('open', open);
+    document.documentElement.classList.toggle('menu-open', open);
+    menuButton.setAttribute('aria-expanded', String(open));
+  }
+  menuButton.addEventListener('click', () => setMenu(!bar.classList.contains('open')));
+  // A touch or click on the picture closes it; so does Esc (which then reaches the demo as usual).
+  $('screen').addEventListener('pointerdown', () => setMenu(false));
+  window.addEventListener('keydown', (e) => { if (e.key === 'Escape') setMenu(false); });
+
+  // ---- touch screens: the on-screen keys, shown while touch is in use ------------------------------
+  const root = document.documentElement;
+  function useTouch(on) {
+    if (state.touch === on) return;
+    state.touch = on;
+    root.classList.toggle('touch', on);
+    if (!on) releaseKeys();
+  }
+  useTouch(window.matchMedia('(pointer: coarse)').matches);
+  // A finger anywhere shows them; a mouse that moves or a key that is pressed hides them.
+  window.addEventListener('pointerdown', (e) => { if (e.pointerType === 'touch') useTouch(true); }, true);
+  window.addEventListener('pointermove', (e) => {
+    if (e.pointerType === 'mouse' && (e.movementX || e.movementY)) useTouch(false);
+  }, true);
+  window.addEventListener('keydown', (e) => { if (!e.repeat && e.isTrusted) useTouch(false); }, true);
+
+  // Each key is down while at least one pointer rests on its button: it goes up when the last one is lifted,
+  // cancelled or slides off. Several keys can be held at once (drive and turn).
+  const held = new Map(); // key name -> set of pointer ids
+  function keyMessage(name, down) {
+    if (state.phase === 'running') Module.ccall('caveKey', null, ['string', 'number'], [name, down ? 1 : 0]);
+  }
+  function pressKey(button, pointerId) {
+    const name = button.dataset.key;
+    if (!held.has(name)) held.set(name, new Set());
+    const pointers = held.get(name);
+    if (pointers.size === 0) {
+      keyMessage(name, true);
+      button.classList.add('held');
+    }
+    pointers.add(pointerId);
+  }
+  function liftKey(button, pointerId) {
+    const pointers = held.get(button.dataset.key);
+    if (!pointers || !pointers.delete(pointerId) || pointers.size > 0) return;
+    keyMessage(button.dataset.key, false);
+    button.classList.remove('held');
+  }
+  function releaseKeys() {
+    for (const button of document.querySelectorAll('.key')) {
+      const pointers = held.get(button.dataset.key);
+      if (pointers && pointers.size > 0) {
+        pointers.clear();
+        keyMessage(button.dataset.key, false);
+        button.classList.remove('held');
+      }
+    }
+  }
+  for (const button of document.querySelectorAll('.key')) {
+    button.addEventListener('pointerdown', (e) => {
+      e.preventDefault();
+      // A touch is captured by the element it starts on; let it go, so that sliding off the button lifts
+      // the key.
+      if (button.hasPointerCapture(e.pointerId)) button.releasePointerCapture(e.pointerId);
+      pressKey(button, e.pointerId);
+    });
+    for (const type of ['pointerup', 'pointercancel', 'pointerleave'])
+      button.addEventListener(type, (e) => liftKey(button, e.pointerId));
+    button.addEventListener('contextmenu', (e) => e.preventDefault());
+  }
+  // Keys held when the page loses the focus or is hidden are let go, as the keyboard's are.
+  window.addEventListener('blur', releaseKeys);
+  document.addEventListener('visibilitychange', () => { if (document.hidden) releaseKeys(); });
+
+  // ---- fingers and pens on the canvas: the left mouse button -----------------------------------------
+  // One finger or pen at a time presses, moves and releases the left button. It reaches the program as the
+  // mouse's own events on the canvas, so that the program maps it to the demo's client pixels as it maps
+  // the mouse (a point on a bar or off the canvas reaches nothing). Its default actions (scrolling, zooming,
+  // selection, the browser's own mouse events and the long-press menu) are prevented. A second pointer
+  // while one drags does nothing.
+  let dragPointer = null;
+  let lastPointerType = 'mouse';
+  function asMouse(type, e) {
+    canvas.dispatchEvent(new MouseEvent(type, {
+      bubbles: true, cancelable: true, view: window, clientX: e.clientX, clientY: e.clientY,
+      screenX: e.screenX, screenY: e.screenY, button: 0, buttons: type === 'mouseup' ? 0 : 1,
+    }));
+  }
+  canvas.addEventListener('pointerdown', (e) => {
+    lastPointerType = e.pointerType;
+    if (e.pointerType === 'mouse') return; // the mouse's own events
+    e.preventDefault();
+    if (dragPointer !== null) return;
+    dragPointer = e.pointerId;
+    if (!canvas.hasPointerCapture(e.pointerId)) canvas.setPointerCapture(e.pointerId); // a pen's too
+    canvas.focus({preventScroll: true});
+    asMouse('mousemove', e);
+    asMouse('mousedown', e);
+  });
+  canvas.addEventListener('pointermove', (e) => {
+    if (e.pointerId !== dragPointer) return;
+    e.preventDefault();
+    asMouse('mousemove', e);
+  });
+  const endDrag = (e) => {
+    if (e.pointerId !== dragPointer) return;
+    dragPointer = null;
+    asMouse('mouseup', e);
+  };
+  canvas.addEventListener('pointerup', endDrag);
+  canvas.addEventListener('pointercancel', endDrag);
+  canvas.addEventListener('contextmenu', (e) => {
+    if (lastPointerType !== 'mouse' || e.pointerType === 'touch' || e.pointerType === 'pen') e.preventDefault();
+  });
+
+  // ---- a run as a link -------------------------------------------------------------------------------
+  const MAX_LINK = 32 * 1024; // longer links are cut or refused on the way (chat apps, mail, QR codes)
+  const base64url = (bytes) => {
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+    return btoa(text).replace(/\+/g, '-').replace(/\//g, '_').replace(/=+$/, '');
+  };
+  const fromBase64url = (text) => {
+    const plain = atob(text.replace(/-/g, '+').replace(/_/g, '/'));
+    const bytes = new Uint8Array(plain.length);
+    for (let i = 0; i < plain.length; i++) bytes[i] = plain.charCodeAt(i);
+    return bytes;
+  };
+  const squeeze = (bytes, stream) =>
+    new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer().then((b) => new Uint8Array(b));
+
+  // The page's address with the run in its fragment: the recorded input so far, and the gallery's cave.
+  function makeLink(text) {
+    return squeeze(new TextEncoder().encode(text), new CompressionStream('deflate-raw')).then((packed) => {
+      const fields = new URLSearchParams();
+      if (current.cave && gallery.some((c) => c.file === current.cave.name + '.x')) fields.set('cave', current.cave.name);
+      const url = new URL(window.location.href);
+      url.search = '';
+      return url.origin + url.pathname + '#' + (fields.toString() ? fields.toString() + '&' : '') + 'run=' +
+             base64url(packed);
+    });
+  }
+
+  function readLinkedRun(packed) {
+    if (typeof DecompressionStream === 'undefined')
+      return Promise.reject(new Error('this browser cannot unpack it'));
+    return Promise.resolve().then(() => fromBase64url(packed))
+      .then((bytes) => squeeze(bytes, new DecompressionStream('deflate-raw')))
+      .then((bytes) => {
+        if (bytes.length > MAX_SCRIPT_BYTES) throw new Error('it is larger than 16 MiB');
+        return {name: 'shared-run.txt', bytes: bytes};
+      });
+  }
+
+  const sharePanel = $('share-panel');
+  function showShare(text, link, file) {
+    $('share-text').textContent = text;
+    const field = $('share-link');
+    field.hidden = !link;
+    field.value = link || '';
+    for (const a of sharePanel.querySelectorAll('a')) a.remove();
+    if (file) {
+      const a = document.createElement('a');
+      a.href = URL.createObjectURL(new Blob([file.text], {type: 'text/plain'}));
+      a.download = file.name;
+      a.textContent = 'Save the session as a file (' + file.name + ')';
+      $('share-text').appendChild(document.createElement('br'));
+      $('share-text').appendChild(a);
+    }
+    sharePanel.hidden = false;
+    if (link) {
+      field.focus({preventScroll: true});
+      field.select();
+    }
+  }
+  $('share-close').addEventListener('click', () => {
+    sharePanel.hidden = true;
+    canvas.focus({preventScroll: true});
+  });
+
+  function sessionFileName() {
+    return 'cave-demo-session' + (state.cave ? '-' + state.cave.replace(/\.x$/i, '') : '') + '.txt';
+  }
+
+  function shareRun() {
+    const text = state.recordingText();
+    if (text === null) return addNote('There is no recorded session yet.');
+    if (current.cave && !gallery.some((c) => c.file === current.cave.name + '.x'))
+      return showShare('This run is in a cave of your own, which a link cannot carry: save the session and ' +
+                       'send it with the cave.', null, {text: text, name: sessionFileName()});
+    if (typeof CompressionStream === 'undefined')
+      return showShare('This browser cannot pack a run into a link: save the session as a file instead.', null,
+                       {text: text, name: sessionFileName()});
+    makeLink(text).then((link) => {
+      if (link.length > MAX_LINK) {
+        state.sharedLink = null;
+        return showShare('This session is too long for a link (' + Math.ceil(link.length / 1024) + ' kB; a link ' +
+                         'carries ' + MAX_LINK / 1024 + ' kB): save it as a file instead.', null,
+                         {text: text, name: sessionFileName()});
+      }
+      state.sharedLink = link;
+      const copied = navigator.clipboard && navigator.clipboard.writeText ? navigator.clipboard.writeText(link)
+                                                                           : Promise.reject(new Error('no clipboard'));
+      const upTo = state.phase === 'ended' ? 'the whole run' : 'the run up to frame ' + state.frames;
+      copied.then(() => showShare('The link is copied: it replays ' + upTo + ' on any device.', link),
+                  () => showShare('Copy this link: it replays ' + upTo + ' on any device.', link));
+    }).catch((e) => addNote('The link could not be made (' + e.message + ').'));
+  }
+
+  // ---- offline: the service worker keeps this version of the page ------------------------------------
+  // Registered once the demo runs, so that the program's own downloads come first. A newer build's worker
+  // caches the new version beside the old one; the page says so, and a reload (or the button) moves to it.
+  function watchOffline() {
+    if (!('serviceWorker' in navigator) || !window.isSecureContext) {
+      state.offline = 'unsupported';
+      return;
+    }
+    const sw = navigator.serviceWorker;
+    let reloading = false;
+    let accepted = false; // the visitor asked for the new version
+    sw.addEventListener('controllerchange', () => {
+      if (reloading || !accepted) return;
+      reloading = true;
+      window.location.reload();
+    });
+    const offerUpdate = (worker) => {
+      state.offline = 'update';
+      $('update').hidden = false;
+      $('update-now').onclick = () => {
+        accepted = true;
+        worker.postMessage('activate');
+      };
+    };
+    state.offline = 'installing';
+    sw.register('sw.js').then((registration) => {
+      const track = (worker) => {
+        if (!worker) return;
+        const settle = () => {
+          if (worker.state === 'installed' && sw.controller) offerUpdate(worker);
+          else if (worker.state === 'activated' && state.offline !== 'update') state.offline = 'ready';
+        };
+        worker.addEventListener('statechange', settle);
+        settle();
+      };
+      if (registration.waiting && sw.controller) offerUpdate(registration.waiting);
+      registration.addEventListener('updatefound', () => track(registration.installing));
+      track(registration.installing);
+      sw.ready.then(() => { if (state.offline === 'installing') state.offline = 'ready'; });
+    }).catch((e) => {
+      state.offline = 'none';
+      console.warn('cave-demo: no offline copy (' + e.message + ')');
+    });
+  }
+
   // ---- the program ---------------------------------------------------------------------------------
   const stderrLines = [];
   window.Module = {
@@ -537,6 +844,7 @@
       Module.FS.chdir('/input');
       if (script) Module.FS.writeFile('/input/' + script.name, script.bytes);
       if (cave) currentFolder = makeRunFolder(cave, {});
+      startingFolder = currentFolder;
     });
     const tag = document.createElement('script');
     tag.src = 'app.js';
@@ -565,7 +873,13 @@
 
   // A saved session: a file beside this page, or any http(s) URL that lets this page read it.
   let scriptLoad = Promise.resolve(null);
-  if (scriptParam !== null) {
+  if (sharedRun !== null) {
+    state.sharedRun = true;
+    statusLine.textContent = 'Unpacking the run in the link…';
+    scriptLoad = readLinkedRun(sharedRun).catch((e) => {
+      throw new Error('The run in this link could not be read (' + e.message + '): the link may have been cut.');
+    });
+  } else if (scriptParam !== null) {
     if (scriptParam === '') {
       fail('?script= needs the name or URL of a saved session.');
       return;

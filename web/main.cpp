@@ -27,8 +27,10 @@
 //   cavePause(on), caveStep()  hold the frames / present one more frame while held
 //   caveSlowMotion(every)      a pass every 1st, 2nd or 4th animation frame of the display
 //   caveSeeThrough(on)         shift held down or let go, as the key would (the system's see-through view)
+//   caveKey(name, down)        one of the demo's keys (up, down, left, right, space, shift) down or up
 //   caveRepresent()            the last frame shown again, fitted to the canvas's new size
 //   caveBodiesAtRest()         bodies whose centre and surface move slower than REST_SPEED
+//   caveSceneCensus(path)      the frames, meshes and faces of a .x file as the scene reader reads it (JSON)
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -54,6 +56,8 @@
 #include "platform/html5/html5_backend.h"
 #include "render/device.h"
 #include "platform/core/platform_core.h"
+#include "xfile/reader.h"
+#include "xfile/scene_census.h"
 
 namespace {
 
@@ -178,32 +182,54 @@ bool framesRun() {
     return appActive && !(run.paused && run.framesToStep == 0);
 }
 
+// The system's clock in the page. The core's clock is virtual here and the page feeds it at the start of
+// every pass: performance.now() in whole milliseconds (kept to 32 bits as GetTickCount wraps), never going
+// back. A pass that comes at most SNAP_MS ticks before the next frame is due reads the due tick itself, so
+// that the frame starts on it: a browser's timer fires a millisecond or two off, and a frame that started
+// a tick late would start every later frame a tick later too (some 47 frames a second instead of 50).
+// The 20 ms rule holds exactly on the clock the system sees, and nothing waits for the tick by spinning
+// (which costs a phone's battery, and never ends where the page's clock stands still while script runs, as
+// under a browser's virtual time).
+constexpr int32_t SNAP_MS = 3;
+
+// True when passes are timed to the frames (not to the display's animation frames).
+bool passesTimedToFrames() {
+    return !run.page.vsync && run.slowEvery == 1;
+}
+
+uint32_t performanceTicks() {
+    const double now = emscripten_performance_now();
+    if (!(now > 0)) return 0;
+    return static_cast<uint32_t>(static_cast<uint64_t>(now)); // 64 bits first: no undefined conversion
+}
+
+// Sets the system's clock for this pass; returns it.
+uint32_t feedClock() {
+    uint32_t now = performanceTicks();
+    const uint32_t shown = GetTickCount();
+    if (static_cast<int32_t>(now - shown) < 0) now = shown;
+    if (passesTimedToFrames() && framesRun()) {
+        const uint32_t due = lastFrameTime + FRAME_INTERVAL_MS;
+        const int32_t left = static_cast<int32_t>(due - now);
+        if (left > 0 && left <= SNAP_MS) now = due;
+    }
+    platformSetTickCount(now);
+    return now;
+}
+
 // The next pass comes when the next frame is due (20 ms after the last frame started, as renderFrame
-// counts them), measured from the start of this pass, aimed two milliseconds early: a browser's timer fires
-// a millisecond or two late, and a frame that starts a tick late starts the next 20 ms a tick later, so
-// that the pace would lose a tick a frame (some 47 frames a second instead of 50). The pass then waits
-// out the rest (waitForDueTick). While no frames run, a pass every 20 ms keeps the page's controls and
-// messages served. With --vsync, or in slow motion, the display's animation frames drive the passes.
+// counts them), measured from the start of this pass, aimed two milliseconds early so that a timer that
+// fires a little late still comes within SNAP_MS of the due tick. While no frames run, a pass every 20 ms
+// keeps the page's controls and messages served. With --vsync, or in slow motion, the display's animation
+// frames drive the passes.
 void scheduleNextPass(uint32_t passStartTicks) {
-    if (run.page.vsync || run.slowEvery > 1) return;
+    if (!passesTimedToFrames()) return;
     int wait = static_cast<int>(FRAME_INTERVAL_MS);
     if (framesRun()) {
         int32_t due = static_cast<int32_t>(lastFrameTime + FRAME_INTERVAL_MS - passStartTicks) - 2;
         wait = due < 0 ? 0 : (due > wait ? wait : due);
     }
     emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, wait);
-}
-
-// A pass that came at most three ticks before the next frame is due waits for that tick, so that the frame
-// starts on it.
-void waitForDueTick() {
-    if (run.page.vsync || run.slowEvery > 1 || !framesRun()) return;
-    const uint32_t due = lastFrameTime + FRAME_INTERVAL_MS;
-    const int32_t left = static_cast<int32_t>(due - GetTickCount());
-    if (left <= 0 || left > 3) return;
-    const double deadline = emscripten_performance_now() + 4.0; // bounded, whatever the clock does
-    while (static_cast<int32_t>(due - GetTickCount()) > 0 && emscripten_performance_now() < deadline) {
-    }
 }
 
 void setLoopTiming() {
@@ -219,11 +245,10 @@ void pass() {
     if (run.ended) return;
     // Held: the system takes no messages and draws no frame; what the page sends waits in its queue.
     if (run.paused && run.framesToStep == 0) {
-        scheduleNextPass(GetTickCount());
+        scheduleNextPass(feedClock());
         return;
     }
-    waitForDueTick();
-    const uint32_t startTicks = GetTickCount();
+    const uint32_t startTicks = feedClock();
     const double start = emscripten_performance_now();
     const int before = run.run->framesPresented();
     int exitCode = 0;
@@ -279,6 +304,8 @@ bool startRun(const std::string& dataDir, const std::string& scriptPath, std::st
         return false;
     }
     run.started = true;
+    platformUseVirtualClock(true); // fed by the page at each pass (feedClock)
+    platformSetTickCount(performanceTicks());
     run.run = std::move(next);
     run.run->hostHooks.beforeStep = beforeStep;
     run.run->hostHooks.afterStep = afterStep;
@@ -339,9 +366,54 @@ EMSCRIPTEN_KEEPALIVE void caveSeeThrough(int on) {
     if (!run.ended && run.started) platformPostKey(VK_SHIFT, on != 0);
 }
 
+// A key of the demo's own (up, down, left, right, space, shift, by the script's names) down or up, as the
+// system would receive it from the keyboard: the page's on-screen keys. Queued for the next pass, recorded,
+// and replayed by a recorded script. Other names do nothing.
+EMSCRIPTEN_KEEPALIVE void caveKey(const char* name, int down) {
+    static const int keys[] = {VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT, VK_SPACE, VK_SHIFT};
+    if (run.ended || !run.started || name == nullptr) return;
+    for (int vk : keys)
+        if (std::strcmp(scriptKeyName(vk), name) == 0) platformPostKey(vk, down != 0);
+}
+
 // The canvas was resized: the last frame shown again at the new size (frames that run redraw anyway).
 EMSCRIPTEN_KEEPALIVE void caveRepresent() {
     if (!run.ended) platformHtml5Represent();
+}
+
+// What the scene reader's tree of the .x file at `path` holds, as JSON for the page: {"opened": false} when
+// there is no such file, {"read": false} when no tree could be read from it, else {"read": true, "frames",
+// "rootMeshes", "rootFirstFaces", "meshes", "faces"} (scene_census.h). The page says with it why a cave came
+// out empty: the demo takes the first mesh of the root frame only.
+EMSCRIPTEN_KEEPALIVE const char* caveSceneCensus(const char* path) {
+    static std::string json;
+    // Read from memory: the reader logs a file it cannot open, which the run has done already.
+    std::vector<char> bytes;
+    std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    if (file == nullptr) {
+        json = "{\"opened\": false, \"read\": false}";
+        return json.c_str();
+    }
+    {
+        char block[65536];
+        size_t got;
+        while ((got = std::fread(block, 1, sizeof block, file)) > 0 &&
+               bytes.size() < INT32_MAX - sizeof block)
+            bytes.insert(bytes.end(), block, block + got);
+        std::fclose(file);
+    }
+    TVokFrame* root = ReadSceneFromMemory(bytes.data(), static_cast<int32_t>(bytes.size()));
+    if (root == nullptr) {
+        json = "{\"read\": false}";
+        return json.c_str();
+    }
+    const VokSceneCensus c = VokCountScene(root);
+    root->Release();
+    json = "{\"read\": true, \"frames\": " + std::to_string(c.frames) +
+           ", \"rootMeshes\": " + std::to_string(c.rootMeshes) +
+           ", \"rootFirstFaces\": " + std::to_string(c.rootFirstFaces) +
+           ", \"meshes\": " + std::to_string(c.meshes) + ", \"faces\": " + std::to_string(c.faces) + "}";
+    return json.c_str();
 }
 
 EMSCRIPTEN_KEEPALIVE int caveBodiesAtRest() {

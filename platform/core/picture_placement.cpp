@@ -40,3 +40,24 @@ bool pictureIsWholeMultiple(const PicturePlacement& p, int clientWidth, int clie
     return clientWidth > 0 && clientHeight > 0 && p.width % clientWidth == 0 &&
            p.height % clientHeight == 0 && p.width / clientWidth == p.height / clientHeight;
 }
+
+void cappedDrawable(int drawableWidth, int drawableHeight, int clientWidth, int clientHeight, int* width,
+                    int* height) {
+    int w = drawableWidth, h = drawableHeight;
+    const PicturePlacement p = picturePlacement(drawableWidth, drawableHeight, clientWidth, clientHeight);
+    if (p.width > clientWidth && p.height > clientHeight &&
+        !pictureIsWholeMultiple(p, clientWidth, clientHeight)) {
+        const int64_t dw = drawableWidth, dh = drawableHeight, cw = clientWidth, ch = clientHeight;
+        if (dw * ch >= dh * cw) { // full height: the height sets the multiple, the width follows
+            const int64_t m = std::max<int64_t>(1, p.height / ch);
+            h = int(m * ch);
+            w = int((dw * h + dh / 2) / dh);
+        } else {
+            const int64_t m = std::max<int64_t>(1, p.width / cw);
+            w = int(m * cw);
+            h = int((dh * w + dw / 2) / dw);
+        }
+    }
+    if (width) *width = w;
+    if (height) *height = h;
+}

@@ -19,3 +19,12 @@ bool clientPixelAt(int pointX, int pointY, int windowWidth, int windowHeight, in
 // True when the placed picture is a whole multiple of the client area in both directions (each client
 // pixel becomes a square of drawable pixels; no filtering is needed).
 bool pictureIsWholeMultiple(const PicturePlacement& p, int clientWidth, int clientHeight);
+
+// A smaller drawing buffer that shows the same picture: when the picture placed in the full drawable is
+// larger than the client area and not a whole multiple of it, the buffer is scaled down so that the picture
+// in it is the largest whole multiple of the client area below that size (pixels repeated, no filtering),
+// the bars in proportion; whoever shows the buffer then stretches it to the drawable, by a factor below 2,
+// filtering as the scaled picture would have been filtered anyway. Otherwise the drawable itself. Used
+// where every buffer pixel costs (a page on a software rasterizer at a high device pixel ratio).
+void cappedDrawable(int drawableWidth, int drawableHeight, int clientWidth, int clientHeight, int* width,
+                    int* height);

@@ -115,7 +115,7 @@ EM_BOOL onKey(int eventType, const EmscriptenKeyboardEvent* e, void*) {
 }
 
 // The canvas's CSS size in whole pixels and the drawing buffer a sharp picture needs for it (CSS pixels times
-// the device pixel ratio). False when the canvas is not laid out (no size).
+// the device pixel ratio, capped by cappedDrawable). False when the canvas is not laid out (no size).
 bool canvasGeometry(int& cssWidth, int& cssHeight, int& deviceWidth, int& deviceHeight) {
     double w = 0, h = 0;
     if (emscripten_get_element_css_size(s.canvas, &w, &h) != EMSCRIPTEN_RESULT_SUCCESS) return false;
@@ -126,6 +126,11 @@ bool canvasGeometry(int& cssWidth, int& cssHeight, int& deviceWidth, int& device
     cssHeight = int(h + 0.5);
     deviceWidth = int(w * ratio + 0.5);
     deviceHeight = int(h * ratio + 0.5);
+    // A picture scaled by a fraction is drawn at the whole multiple below it and the browser stretches the
+    // canvas the rest of the way (picture_placement.h): at high device pixel ratios the buffer's pixels
+    // cost a software rasterizer most of a frame.
+    if (s.clientWidth > 0 && s.clientHeight > 0)
+        cappedDrawable(deviceWidth, deviceHeight, s.clientWidth, s.clientHeight, &deviceWidth, &deviceHeight);
     return cssWidth > 0 && cssHeight > 0 && deviceWidth > 0 && deviceHeight > 0;
 }
 

@@ -261,6 +261,32 @@ TEST(ScaledPicture, FitsTheWindowWithBarsAndMapsPointsBackToClientPixels) {
     EXPECT_FALSE(clientPixelAt(0, 0, 640, 480, 640, 480, 0, 0, &cx, &cy));
 }
 
+// A capped drawing buffer: the picture in it a whole multiple of the client area (or the drawable itself
+// when the picture is one already, or no larger than the client area), the bars in proportion.
+TEST(ScaledPicture, ACappedBufferHoldsTheLargestWholeMultipleBelowThePicture) {
+    struct Cap {
+        int dw, dh, w, h, multiple; // multiple 0: the drawable is kept
+    };
+    for (const Cap& c :
+         {Cap{1170, 2028, 640, 1109, 1}, Cap{720, 1372, 640, 1220, 1}, Cap{1480, 612, 1161, 480, 1},
+          Cap{1280, 960, 1280, 960, 0}, Cap{1920, 1440, 1920, 1440, 0}, Cap{2000, 1600, 1920, 1536, 3},
+          Cap{1000, 500, 960, 480, 1}, Cap{600, 400, 600, 400, 0}, Cap{640, 2000, 640, 2000, 0}}) {
+        int w = 0, h = 0;
+        cappedDrawable(c.dw, c.dh, 640, 480, &w, &h);
+        EXPECT_EQ((std::vector<int>{w, h}), (std::vector<int>{c.w, c.h})) << c.dw << " x " << c.dh;
+        const PicturePlacement p = picturePlacement(w, h, 640, 480);
+        if (c.multiple > 0) {
+            EXPECT_EQ((std::vector<int>{p.width, p.height}),
+                      (std::vector<int>{640 * c.multiple, 480 * c.multiple}))
+                << c.dw << " x " << c.dh;
+        }
+        // The bars keep their share of the buffer: the picture sits where it sat in the drawable.
+        const PicturePlacement full = picturePlacement(c.dw, c.dh, 640, 480);
+        EXPECT_NEAR(double(p.x) / w, double(full.x) / c.dw, 1.5 / w) << c.dw << " x " << c.dh;
+        EXPECT_NEAR(double(p.y) / h, double(full.y) / c.dh, 1.5 / h) << c.dw << " x " << c.dh;
+    }
+}
+
 TEST_F(SdlBackend, AModifierStaysDownWhileEitherOfItsKeysIsHeld) {
     key(SDLK_LSHIFT, true);
     key(SDLK_RSHIFT, true);

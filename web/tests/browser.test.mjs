@@ -272,7 +272,7 @@ test('missing data files: message boxes as lines in the page, the debug log on t
     assert.deepEqual(state.messages, ['Texure Cannot Open: Texure Cannot Open "block.bmp"']);
     // The page adds why the world is empty.
     assert.equal(state.notes.length, 1);
-    assert.match(state.notes[0], /^cave\.x: no triangles could be read from it/);
+    assert.match(state.notes[0], /^cave\.x: the file could not be opened, so the cave is empty/);
     const shown = await page.$$eval('#messages li', (items) => items.map((i) => i.textContent));
     assert.deepEqual(shown, [...state.messages, ...state.notes]);
     // One line of the debug log for the cave, its code page 932 text decoded, also on the console.

@@ -15,7 +15,8 @@ export const CHROMIUM_ARGS = ['--headless=new', '--no-sandbox', '--use-angle=swi
 
 const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
                '.css': 'text/css', '.txt': 'text/plain', '.data': 'application/octet-stream',
-               '.png': 'image/png'};
+               '.png': 'image/png', '.json': 'application/json', '.svg': 'image/svg+xml',
+               '.webmanifest': 'application/manifest+json'};
 
 // Serves the files of `dirs` (first match wins) on 127.0.0.1 at a free port. Returns {url, close()}.
 export function serve(dirs) {
@@ -84,30 +85,45 @@ export async function waitForState(page, predicate, timeoutMs, what) {
   return s;
 }
 
+// The size of the demo's 640 x 480 picture placed in a drawable of dw x dh pixels (aspect kept, centred).
+function placed(dw, dh) {
+  if (dw * 480 >= dh * 640) return [Math.min(dw, Math.max(1, Math.floor((640 * dh + 240) / 480))), dh];
+  return [dw, Math.min(dh, Math.max(1, Math.floor((480 * dw + 320) / 640)))];
+}
+
+// The canvas's drawing buffer for a canvas of dw x dh device pixels: a picture larger than 640 x 480 and
+// not a whole multiple of it is drawn at the whole multiple below it, the bars in proportion, and the
+// browser stretches the canvas the rest of the way.
+export function drawingBuffer(dw, dh) {
+  const [pw, ph] = placed(dw, dh);
+  if (pw <= 640 || ph <= 480 || (pw % 640 === 0 && ph % 480 === 0 && pw / 640 === ph / 480)) return [dw, dh];
+  if (dw * 480 >= dh * 640) {
+    const h = Math.max(1, Math.floor(ph / 480)) * 480;
+    return [Math.floor((dw * h + Math.floor(dh / 2)) / dh), h];
+  }
+  const w = Math.max(1, Math.floor(pw / 640)) * 640;
+  return [w, Math.floor((dh * w + Math.floor(dw / 2)) / dw)];
+}
+
 // Where the page draws client pixel (x, y) of the demo's 640 x 480 frame: the frame is scaled into the
-// canvas's drawing buffer (its CSS size times the device pixel ratio) with its aspect kept, centred, in
-// whole device pixels, and a point maps back through the device pixel under it. Returns at(x, y) -> a whole
-// CSS pixel [page x, page y] that maps back to exactly (x, y), and the canvas's box.
+// canvas's drawing buffer (its CSS size times the device pixel ratio, capped by drawingBuffer) with its
+// aspect kept, centred, in whole device pixels, and a point maps back through the device pixel under it. Returns at(x, y) -> a whole
+// CSS pixel [page x, page y] that maps back to exactly (x, y) (or the nearest when none does), clientAt(page
+// x, page y) -> the client pixel under a page point, and the canvas's box.
 export async function pictureMapping(page) {
   const box = await (await page.$('#canvas')).boundingBox();
   const ratio = await page.evaluate(() => window.devicePixelRatio);
   const cw = Math.round(box.width), ch = Math.round(box.height);
-  const dw = Math.round(box.width * ratio), dh = Math.round(box.height * ratio);
-  let pw, ph;
-  if (dw * 480 >= dh * 640) {
-    ph = dh;
-    pw = Math.min(dw, Math.max(1, Math.floor((640 * dh + 240) / 480)));
-  } else {
-    pw = dw;
-    ph = Math.min(dh, Math.max(1, Math.floor((480 * dw + 320) / 640)));
-  }
+  const [dw, dh] = drawingBuffer(Math.round(box.width * ratio), Math.round(box.height * ratio));
+  const [pw, ph] = placed(dw, dh);
   const px = Math.floor((dw - pw) / 2), py = Math.floor((dh - ph) / 2);
   const back = (cssX, cssY) => {
     const dx = Math.floor(((2 * cssX + 1) * dw) / (2 * cw)), dy = Math.floor(((2 * cssY + 1) * dh) / (2 * ch));
     return [Math.floor(((2 * (dx - px) + 1) * 640) / (2 * pw)), Math.floor(((2 * (dy - py) + 1) * 480) / (2 * ph))];
   };
   const at = (x, y) => {
-    const guessX = Math.floor((px + ((x + 0.5) * pw) / 640) / ratio), guessY = Math.floor((py + ((y + 0.5) * ph) / 480) / ratio);
+    const guessX = Math.floor(((px + ((x + 0.5) * pw) / 640) * cw) / dw);
+    const guessY = Math.floor(((py + ((y + 0.5) * ph) / 480) * ch) / dh);
     for (let ox = -2; ox <= 2; ox++)
       for (let oy = -2; oy <= 2; oy++) {
         const [bx, by] = back(guessX + ox, guessY + oy);
@@ -115,7 +131,10 @@ export async function pictureMapping(page) {
       }
     return [box.x + guessX, box.y + guessY]; // off the picture (a point above or beside it)
   };
-  return {box, at};
+  // The client pixel a page point (whole CSS pixels) maps to: not every client pixel has a CSS pixel of its
+  // own when a CSS pixel covers more than one of them.
+  const clientAt = (pageX, pageY) => back(Math.floor(pageX - box.x), Math.floor(pageY - box.y));
+  return {box, at, clientAt};
 }
 
 // Makes the page's canvas exactly width x height CSS pixels (the bar of controls above it takes what it

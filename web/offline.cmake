@@ -1,0 +1,40 @@
+# offline.cmake -- writes the page's service worker (sw.js) into the browser build's folder from its
+# template, with the list of files the build wrote there and a version made of their contents, so that a
+# build that changes any of them gives the page a new offline copy. Rewrites sw.js only when it changes.
+#
+#   cmake -DDIR=<build folder> -DTEMPLATE=<web/sw.js> "-DFILES=index.html;app.js;..." -P offline.cmake
+cmake_minimum_required(VERSION 3.16)
+foreach(var DIR TEMPLATE FILES)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "offline.cmake: ${var} is not set")
+  endif()
+endforeach()
+
+set(digests "")
+set(quoted "")
+foreach(f ${FILES})
+  if(NOT EXISTS "${DIR}/${f}")
+    message(FATAL_ERROR "offline.cmake: ${DIR}/${f} is missing: the build did not write it")
+  endif()
+  file(SHA256 "${DIR}/${f}" digest)
+  string(APPEND digests "${f} ${digest}\n")
+  if(quoted)
+    string(APPEND quoted ", ")
+  endif()
+  string(APPEND quoted "'${f}'")
+endforeach()
+string(SHA256 version "${digests}")
+string(SUBSTRING "${version}" 0 16 CAVE_OFFLINE_VERSION)
+set(CAVE_OFFLINE_FILES "${quoted}")
+
+file(READ "${TEMPLATE}" text)
+string(CONFIGURE "${text}" text @ONLY)
+set(out "${DIR}/sw.js")
+set(old "")
+if(EXISTS "${out}")
+  file(READ "${out}" old)
+endif()
+if(NOT old STREQUAL text)
+  file(WRITE "${out}" "${text}")
+  message(STATUS "offline copy: version ${CAVE_OFFLINE_VERSION}, ${DIR}/sw.js")
+endif()
