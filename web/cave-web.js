@@ -23,6 +23,7 @@
 //   recordingText()  the key and mouse events of this run as an input script, so far
 //   shotReady      true once the last frame is offered as a PNG (with ?shot=1)
 //   contextLost    true while the browser has taken the drawing context away
+//   version        the program's version (cave-demo --version), once it has started
 //   touch          true while the on-screen keys are shown (a coarse pointer, or a finger touched the page)
 //   sharedLink     the last link made by "Copy link", or null; sharedRun: true when this page replays one
 //   offline        the offline copy: "none", "installing", "ready" (this version is cached), "update" (a
@@ -63,6 +64,7 @@
     notes: [],
     debugLog: [],
     contextLost: false,
+    version: null,
     touch: false,
     sharedLink: null,
     sharedRun: false,
@@ -295,6 +297,10 @@
   }
 
   function started(triangles) {
+    if (!state.version) {
+      state.version = Module.ccall('caveVersion', 'string', [], []);
+      $('version').textContent = 'cave-demo ' + state.version;
+    }
     const next = pendingRun || current;
     pendingRun = null;
     current.cave = next.cave;

@@ -46,6 +46,7 @@
 #include <unistd.h>
 
 #include "app/demo/demo_options.h"
+#include "cave_version.h"
 #include "app/demo/demo_run.h"
 #include "app/scene_setup.h"
 #include "app/shell.h"
@@ -338,6 +339,11 @@ EMSCRIPTEN_KEEPALIVE int caveRestart(const char* dataDir, const char* script) {
     lastError.clear();
     if (startRun(dataDir ? dataDir : "", script ? script : "", lastError, fatal)) return 0;
     return fatal ? 2 : 1;
+}
+
+// The project's version, as every program's --version prints it.
+EMSCRIPTEN_KEEPALIVE const char* caveVersion() {
+    return CAVE_VERSION;
 }
 
 EMSCRIPTEN_KEEPALIVE const char* caveLastError() {

@@ -18,8 +18,9 @@ const TYPES = {'.html': 'text/html', '.js': 'text/javascript', '.wasm': 'applica
                '.png': 'image/png', '.json': 'application/json', '.svg': 'image/svg+xml',
                '.webmanifest': 'application/manifest+json'};
 
-// Serves the files of `dirs` (first match wins) on 127.0.0.1 at a free port. Returns {url, close()}.
-export function serve(dirs) {
+// Serves the files of `dirs` (first match wins) on 127.0.0.1 at a free port, under the path `prefix` (a
+// static host's sub-path: nothing outside it is served). Returns {url, close()}, url ending in the prefix.
+export function serve(dirs, prefix = '/') {
   const roots = dirs.map((d) => path.resolve(d));
   const server = http.createServer((req, res) => {
     let name;
@@ -29,6 +30,11 @@ export function serve(dirs) {
       res.writeHead(400).end();
       return;
     }
+    if (!name.startsWith(prefix)) {
+      res.writeHead(404).end('not found');
+      return;
+    }
+    name = '/' + name.slice(prefix.length);
     if (name.endsWith('/')) name += 'index.html';
     for (const root of roots) {
       const file = path.resolve(root, '.' + name);
@@ -44,7 +50,7 @@ export function serve(dirs) {
   });
   return new Promise((resolve) => {
     server.listen(0, '127.0.0.1', () => {
-      resolve({url: `http://127.0.0.1:${server.address().port}/`,
+      resolve({url: `http://127.0.0.1:${server.address().port}${prefix}`,
                close: () => new Promise((r) => server.close(r))});
     });
   });

@@ -1,4 +1,4 @@
-// win32_sdl_test.cpp -- the SDL backend feeding the core: keys, mouse, focus, close, moves, clock, message
+// sdl_backend_test.cpp -- the SDL backend feeding the core: keys, mouse, focus, close, moves, clock, message
 // boxes.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-// win32_bitmap_test.cpp -- the core's bitmap decoder against SDL's loader (LoadImageA's former reader):
+// bitmap_files_test.cpp -- the core's bitmap decoder against SDL's loader (LoadImageA's former reader):
 // every shipped and corpus bitmap, generated files of every layout, cut short and with damaged pixel data
 #include <gtest/gtest.h>
 

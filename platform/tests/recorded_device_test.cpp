@@ -1,4 +1,4 @@
-// d3d7_record_test.cpp -- the recorded DirectDraw / Direct3D device: log lines, configuration, failures.
+// recorded_device_test.cpp -- the recorded DirectDraw / Direct3D device: log lines, configuration, failures.
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,4 +1,4 @@
-// d3d7_gl_test.cpp -- read-back tests of the OpenGL device against the Direct3D 7 results the demo relies on.
+// gl_device_test.cpp -- read-back tests of the OpenGL device against the Direct3D 7 results the demo relies on.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,4 +1,4 @@
-// win32_core_test.cpp -- message loop, activation, keys, clock, window geometry and GDI of the Win32 core.
+// window_system_test.cpp -- message loop, activation, keys, clock, window geometry and GDI of the Win32 core.
 #include <gtest/gtest.h>
 
 #include <string>
