@@ -55,6 +55,11 @@ echo "== browser =="
 # page on phones (touch, on-screen keys, layout, links, offline, virtual time).
 bash scripts/web.sh --build-only
 node --test --test-concurrency=1 web/tests/browser.test.mjs web/tests/playground.test.mjs web/tests/phone.test.mjs
+echo "== packages =="
+# The Debian package, the Windows zip and the page as a static site, made from the builds above and tried as
+# a user would: lintian, the menu entry, the manual page, the packaged demo's frame, --version of every
+# program, the zip's demo under Wine, the page served from a sub-path.
+bash scripts/check_dist.sh
 echo "== fuzz =="
 # Every fuzz target replays its committed corpus, then fuzzes a fixed number of inputs.
 bash scripts/fuzz.sh --check
