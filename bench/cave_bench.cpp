@@ -20,6 +20,7 @@
 #include "physics/bodies.h"
 #include "physics/collision.h"
 #include "physics/simulation.h"
+#include "app/testing/demo_scenes.h"
 #include "physics/testing/test_scenes.h"
 
 namespace {

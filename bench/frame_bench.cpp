@@ -23,6 +23,7 @@
 #include "render/device.h"
 #include "render/render_object.h"
 #include "render/texture_slots.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 

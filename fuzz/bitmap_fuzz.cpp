@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "platform/bitmap_decode.h"
+#include "platform/core/bitmap_files.h"
 #include "platform/win32.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,10 +1,11 @@
 // d3d7.h -- the DirectDraw 7 / Direct3D 7 subset the demo calls: interfaces, records, constants, results.
 //
-// Implementations: the OpenGL surfaces (d3d7_gl_surface.cpp) with two devices, OpenGL's fixed function
-// (d3d7_gl_fixed.cpp) and GLSL shaders (d3d7_shader.cpp), and d3d7_record.cpp (a recorded device for
-// tests, cave_platform; see d3d7_record.h). DirectDrawCreateEx creates the DirectDraw object of the
-// implementation installed with platformSetDirectDrawFactory(); the SDL backend installs the OpenGL one of
-// the chosen device, the browser backend the shader one, the recorder itself.
+// Implementations: the OpenGL surfaces (platform/gl/surfaces.cpp) with two devices, OpenGL's fixed function
+// (platform/gl/fixed_function_device.cpp) and GLSL shaders (platform/gl/shader_device.cpp), and a recorded
+// device for tests (platform/testing/recorded_device.h). DirectDrawCreateEx creates the DirectDraw object of
+// the implementation installed with platformSetDirectDrawFactory() (platform/core/platform_core.h); the SDL
+// backend installs the OpenGL one of the chosen device, the browser backend the shader one, the recorder
+// itself.
 //
 // What the system relies on (and the implementations guarantee):
 // - every call returns a published result code; a failure is a real failure (FAILED(hr)) and the out
@@ -582,23 +583,5 @@ struct IDirect3DDevice7 : IUnknown {
                                                     LPVOID vertices, DWORD count, DWORD flags) = 0;
 };
 
-// Pixel formats as Direct3D 7 reports them (platform extension), shared by the implementations:
-// DDPF_ZBUFFER [| DDPF_STENCILBUFFER] with the z bits above the stencil bits, and DDPF_RGB
-// [| DDPF_ALPHAPIXELS] with the given channel masks.
-DDPIXELFORMAT platformZBufferFormat(DWORD zBits, DWORD stencilBits = 0);
-DDPIXELFORMAT platformRgbFormat(DWORD bits, DWORD redMask, DWORD greenMask, DWORD blueMask,
-                                DWORD alphaMask = 0);
-
 // Creates the DirectDraw object. `guid` null: the default display driver; `iid` must be IID_IDirectDraw7.
 HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* directDraw, REFIID iid, IUnknown* outer);
-
-// ---------------------------------------------------------------------------------------------------------
-// Choice of implementation (platform extension)
-// ---------------------------------------------------------------------------------------------------------
-// A factory that makes the DirectDraw object of one implementation (OpenGL or recorded), given the
-// arguments of DirectDrawCreateEx (`directDraw` is not null and already set to null).
-typedef HRESULT (*PlatformDirectDrawFactory)(GUID* guid, REFIID iid, IUnknown* outer,
-                                             IDirectDraw7** directDraw);
-// Installs the implementation DirectDrawCreateEx uses (null: none, DirectDrawCreateEx fails with
-// DDERR_NOTINITIALIZED). platformStartSdl() installs OpenGL; recordReset() installs the recorder.
-void platformSetDirectDrawFactory(PlatformDirectDrawFactory factory);

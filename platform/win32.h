@@ -1,10 +1,13 @@
 // win32.h -- the Win32 subset the demo calls (user32, gdi32, kernel32), with the published names and values.
 //
-// The core (win32_core.cpp, no SDL) owns the window table, the message queue, the key states, the clock and
-// the GDI bitmap / device-context objects. A backend (win32_sdl.cpp) plugs in at run time through
-// platformSetBackend(): it creates the real window, feeds window, focus, keyboard and mouse events into the
-// core, supplies real ticks and shows message boxes. With no backend installed (unit tests) the core runs on
-// its own: windows exist only in the table, the clock is virtual and message boxes go to stderr.
+// This is the system's view of its platform. On Linux and in a browser our own core answers these calls
+// (platform/core/, no SDL): it owns the window table, the message queue, the key states, the clock and the
+// GDI bitmap / device-context objects. What the core offers besides Win32 (the backend interface, the
+// clock's modes, input as the user gives it) is in platform/core/platform_core.h. A backend (platform/sdl/,
+// platform/html5/) plugs in at run time through platformSetBackend(): it creates the real window, feeds
+// window, focus, keyboard and mouse events into the core, supplies real ticks and shows message boxes. With
+// no backend installed (unit tests) the core runs on its own: windows exist only in the table, the clock is
+// virtual and message boxes go to stderr.
 //
 // What the system relies on (and the core guarantees):
 // - CreateWindowExA delivers WM_CREATE to the window procedure before it returns; if the window was
@@ -342,123 +345,3 @@ BOOL DeleteObject(HGDIOBJ object);
 // user32: message box. A modal box in a window session; one line "caption: text" on stderr when
 // headless or with no backend. Returns IDOK.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-
-// ---------------------------------------------------------------------------------------------------------
-// Platform extensions (not Win32): used by the backends, the app's command-line options and tests.
-// ---------------------------------------------------------------------------------------------------------
-
-// Window frame of WS_OVERLAPPEDWINDOW windows: the outer rectangle is the client area plus these borders,
-// so CreateWindowExA(640 x 480) gives a 624 x 441 client area, and an outer size of
-// (1280 - 624) x (960 - 441) gives exactly 640 x 480. Windows without WS_CAPTION / WS_THICKFRAME have none.
-#define PLATFORM_FRAME_LEFT 8
-#define PLATFORM_FRAME_TOP 31
-#define PLATFORM_FRAME_RIGHT 8
-#define PLATFORM_FRAME_BOTTOM 8
-
-// What a backend provides. Every hook may be null. The core calls them on the one thread.
-struct PlatformBackend {
-    // A window was created (hidden) with its client rectangle in screen pixels and its title.
-    void (*createWindow)(HWND hwnd, int clientX, int clientY, int clientWidth, int clientHeight,
-                         const char* title);
-    void (*destroyWindow)(HWND hwnd);
-    void (*showWindow)(HWND hwnd, bool visible);
-    // The client rectangle moved or changed size (screen pixels).
-    void (*moveWindow)(HWND hwnd, int clientX, int clientY, int clientWidth, int clientHeight);
-    // Feeds pending events into the core (platformSend*/platformPost* below); called by PeekMessageA.
-    void (*pumpEvents)();
-    // Real milliseconds since start-up (the core keeps them 32-bit); unused while the clock is virtual.
-    uint32_t (*ticks)();
-    // Shows a modal box; returns false when it could not be shown (the core then writes to stderr).
-    bool (*messageBox)(const char* caption, const char* text);
-};
-
-// Installs a backend (null for none). The backend stays in force until replaced or until platformReset().
-void platformSetBackend(const PlatformBackend* backend);
-
-// Clears the whole core: windows (the backend is told), classes, the queue, the quit flag, key states, the
-// clock (virtual, at 0, no idle advance), the message-box log, GDI objects and the backend (none).
-// Tests call it to start clean; platformStopSdl() calls it too.
-void platformReset();
-
-// Clock. While virtual, GetTickCount returns the virtual value; otherwise the backend's ticks (or 0).
-// advancePerIdlePoll: milliseconds added to the virtual clock each time PeekMessageA finds no message,
-// so that a headless loop sees time pass and renders on every idle pass (0: only explicit changes).
-void platformUseVirtualClock(bool useVirtual, uint32_t advancePerIdlePoll = 0);
-void platformSetTickCount(uint32_t ms);
-void platformAdvanceTickCount(uint32_t ms); // wraps at 2^32
-bool platformClockIsVirtual();
-
-// Key states. Sets the held state at once (as if the key message had been taken from the queue).
-void platformSetKeyDown(int virtKey, bool down);
-
-// The window that input goes to: the most recently created window that still exists, or null.
-HWND platformInputWindow();
-
-// Input as it comes from the user: posted to the input window's queue with Windows' wParam/lParam; the key
-// state changes when the message is taken from the queue (GetKeyState then reports it). Keys use
-// virtual-key codes (VK_*). Mouse positions are client pixels; negative or large values wrap to 16 bits.
-// Ignored when there is no input window.
-void platformPostKey(int virtKey, bool down);
-void platformPostMouseMove(int x, int y);
-void platformPostMouseButton(int x, int y, bool down); // left button
-
-// Observer of the input as the system receives it: called with every posted message that PeekMessageA
-// removes from the queue (PM_REMOVE), after the key state has followed it and before it is returned.
-// Null (the default, and after platformReset()): none. cave-demo's --record writes these messages.
-typedef void (*PlatformMessageObserver)(const MSG& msg);
-void platformSetMessageObserver(PlatformMessageObserver observer);
-
-// Window events as a backend reports them; sent to the window procedure at once (as Windows sends them).
-void platformSendActivate(HWND hwnd, WORD code);               // WM_ACTIVATE with WA_*
-void platformSendClose(HWND hwnd);                             // WM_CLOSE (the user closes the window)
-void platformWindowMoved(HWND hwnd, int clientX, int clientY); // records the new client origin
-void platformInvalidate(HWND hwnd);                            // the window needs a WM_PAINT
-
-// Message boxes shown so far, each as "caption: text", oldest first (for tests and headless runs).
-int platformMessageBoxCount();
-const char* platformMessageBoxText(int index); // null when out of range
-
-// Bitmaps and device contexts over pixel memory (GDI objects of the core).
-// A bitmap of 32-bit pixels 0x00RRGGBB, top row first, as LoadImageA makes them. Returns null if the size
-// is not positive. `pixels` may be null (all black).
-HBITMAP platformCreateBitmap(int width, int height, const uint32_t* pixels);
-// Pixels of a bitmap (top row first, 0x00RRGGBB), or null if `bitmap` is not one.
-const uint32_t* platformBitmapPixels(HBITMAP bitmap);
-// A device context over caller-owned pixel memory, as a surface's GetDC gives: `bitCount` 16 or 32,
-// `pitch` bytes per row, channel masks (e.g. 0xF800, 0x07E0, 0x001F for 5-6-5). Delete with DeleteDC.
-HDC platformCreatePixelDC(void* bits, int width, int height, int pitch, DWORD bitCount, DWORD redMask,
-                          DWORD greenMask, DWORD blueMask);
-
-// How the SDL backend (cave_platform_sdl_gl) runs. Choose before the first window is created.
-enum class PlatformMode {
-    Windowed, // a real window on the desktop, real clock, message boxes on screen
-    Headless, // SDL's offscreen video driver (OpenGL through EGL, no display), virtual clock, stderr
-};
-// The Direct3D device the SDL backend installs, and the OpenGL context it runs on.
-enum class PlatformRenderer {
-    FixedFunction, // OpenGL's fixed function on a compatibility-profile context
-    Shader,        // GLSL shaders on an OpenGL 3.3 core context
-    ShaderOnEs,    // GLSL ES shaders on an OpenGL ES 3.0 context (as in a browser's WebGL2)
-};
-struct PlatformOptions {
-    PlatformMode mode = PlatformMode::Windowed;
-    uint32_t idleAdvanceMs = 20; // headless: virtual milliseconds per idle poll (20: a frame every pass)
-    PlatformRenderer renderer = PlatformRenderer::FixedFunction;
-    bool fullscreen = false; // windowed: windows fill the screen (desktop full screen) once shown
-};
-// Starts the SDL backend (win32_sdl.cpp) and installs it and the OpenGL DirectDraw implementation.
-// Returns false with a line on stderr if SDL cannot start, or if a windowed start finds no display (SDL
-// would fall back to a driver that shows nothing, unless SDL_VIDEODRIVER names that driver).
-// platformStopSdl() shuts SDL down.
-bool platformStartSdl(const PlatformOptions& options);
-void platformStopSdl();
-bool platformIsHeadless();
-
-// The last presented frame: the window's client area as BltFast last left it, pixels 0x00RRGGBB, top row
-// first; null before the first present, and null when the back buffer was drawn on again before the frame
-// was asked for (OpenGL devices only; they read it back on request, not at every present).
-const uint32_t* platformPresentedFrame(int* width, int* height);
-
-// Saves the last presented frame (the window's 640 x 480 client area as BltFast last copied it) as a PNG
-// (SDL2_image). Returns false with a line on stderr when nothing was presented or the file cannot be written.
-bool platformSaveScreenshot(const char* pngPath);

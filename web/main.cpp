@@ -52,9 +52,10 @@
 #include "physics/collision.h"
 #include "framework/stream.h"
 #include "platform/win32.h"
-#include "platform/win32_html5.h"
+#include "platform/html5/html5_backend.h"
 #include "render/device.h"
 #include "scene/scene_classes.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

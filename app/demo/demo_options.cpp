@@ -1,5 +1,6 @@
 // demo_options.cpp -- reads cave-demo's command line with CLI11
 #include "app/demo/demo_options.h"
+#include "platform/sdl/sdl_backend.h"
 
 #include <CLI/CLI.hpp>
 

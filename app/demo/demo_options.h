@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/win32.h"
+#include "platform/sdl/sdl_backend.h"
 
 // The device cave-demo draws with unless --renderer says otherwise.
 #define DEMO_DEFAULT_RENDERER PlatformRenderer::FixedFunction

@@ -2,6 +2,7 @@
 #include "app/demo/demo_session.h"
 
 #include "platform/win32.h"
+#include "platform/core/platform_core.h"
 
 DemoSession* activeDemoSession = nullptr;
 

@@ -5,6 +5,7 @@
 #include "app/demo/body_trace.h"
 #include "app/demo/input_recorder.h"
 #include "app/demo/input_script.h"
+#include "platform/core/platform_core.h"
 
 // One run's frame bookkeeping. The hook functions below forward to the one active session.
 class DemoSession {

@@ -2,6 +2,7 @@
 #include "app/demo/input_script.h"
 
 #include "platform/win32.h"
+#include "platform/core/platform_core.h"
 
 #include <cerrno>
 #include <climits>

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <vector>
+#include "platform/core/platform_core.h"
 
 // One line of a script: "FRAME keydown|keyup KEY" or "FRAME mousedown|mousemove|mouseup X Y".
 struct ScriptEvent {

@@ -18,6 +18,7 @@
 #include "app/shell.h"
 #include "platform/win32.h"
 #include "scene/scene_classes.h"
+#include "platform/sdl/sdl_backend.h"
 
 int main(int argc, char** argv) {
     DemoOptions options;

@@ -11,6 +11,7 @@
 #include "render/device.h"
 #include "render/tests/render_test_util.h"
 #include "render/texture_slots.h"
+#include "platform/core/platform_core.h"
 
 inline void startCleanApp(const RecordConfig& config = RecordConfig()) {
     resetDevice();

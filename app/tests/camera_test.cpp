@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/tests/app_test_util.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

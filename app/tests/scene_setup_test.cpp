@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/tests/app_test_util.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/tests/app_test_util.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

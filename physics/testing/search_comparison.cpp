@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/scene_setup.h"
 #include "physics/bodies.h"
 #include "physics/collision.h"
 #include "physics/simulation.h"
@@ -94,14 +93,4 @@ bool searchesAgreeFromHere(int steps, std::string* difference) {
     }
     contactSearch = previous;
     return true;
-}
-
-bool demoSearchesAgree(RenderObject* worldMesh, int steps, std::string* difference) {
-    resetPhysics();
-    resetRandom();
-    if (createDemoBodies(nullptr) != 101 || registerWorldMesh(worldMesh) != 0) {
-        if (difference != nullptr) *difference = "cannot set up the 101 bodies and the world mesh";
-        return false;
-    }
-    return searchesAgreeFromHere(steps, difference);
 }

@@ -12,9 +12,3 @@
 // every step agrees; otherwise false, with the first difference (step, body, field, both values) in
 // *difference if given. contactSearch is left as it was.
 bool searchesAgreeFromHere(int steps, std::string* difference);
-
-// Sets up the demonstration's 101 bodies in their starting places over worldMesh (any render object
-// whose vertices are world coordinates, such as the converted and scaled cave) and runs
-// searchesAgreeFromHere for `steps` steps. Empties the body store and the world-mesh list first and
-// appends 101 render objects for the bodies, so the table needs room for them.
-bool demoSearchesAgree(RenderObject* worldMesh, int steps, std::string* difference);

@@ -1,9 +1,8 @@
-// test_scenes.cpp -- the generated bowl and cave worlds and the demonstration's 101 bodies
+// test_scenes.cpp -- the generated bowl and cave worlds
 #include "physics/testing/test_scenes.h"
 
 #include <cmath>
 
-#include "app/scene_setup.h"
 #include "math/float_bits.h"
 #include "math/trig.h"
 #include "physics/bodies.h"
@@ -64,37 +63,6 @@ float bowlSurfaceHeight(float x, float z) {
     // Below the diagonal (fx >= fz): triangle (0,0) (1,0) (1,1); above it: (0,0) (1,1) (0,1).
     if (fx >= fz) return h00 + (h10 - h00) * fx + (h11 - h10) * fz;
     return h00 + (h11 - h01) * fx + (h01 - h00) * fz;
-}
-
-namespace {
-
-// Empty render-object table, body store and world-mesh list, and the generator at its first state.
-void startClean() {
-    resetRenderObjects();
-    resetPhysics();
-    resetRandom();
-}
-
-} // namespace
-
-RenderObject* setupDemoScene(bool (*fill)(RenderObject*)) {
-    startClean();
-    if (createDemoBodies(nullptr) != 101) return nullptr;
-    RenderObject* mesh = appendRenderObject();
-    if (mesh == nullptr || !fill(mesh)) return nullptr;
-    if (registerWorldMesh(mesh) != 0) return nullptr;
-    return mesh;
-}
-
-RenderObject* setupDemoSceneFromFile(const char* fileName) {
-    startClean();
-    if (createDemoBodies(nullptr) != 101 || loadWorldMesh(nullptr, fileName) != 0) return nullptr;
-    RenderObject* mesh = worldMeshes[0];
-    return worldTriangleCount(mesh) > 0 ? mesh : nullptr;
-}
-
-RenderObject* setupBowlScene() {
-    return setupDemoScene(buildBowlMesh);
 }
 
 namespace {
@@ -233,8 +201,4 @@ bool buildCaveMesh(RenderObject* object) {
         }
     }
     return true;
-}
-
-RenderObject* setupCaveScene() {
-    return setupDemoScene(buildCaveMesh);
 }

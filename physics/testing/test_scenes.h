@@ -1,4 +1,4 @@
-// test_scenes.h -- generated collision worlds and the demonstration's bodies, for tests and cave-bench
+// test_scenes.h -- generated collision worlds, for tests, cave-bench and cave-gen's gallery
 #pragma once
 
 #include "render/render_object.h"
@@ -34,18 +34,5 @@ bool buildCaveMesh(RenderObject* object);
 // Height of the cave's floor function at (x, z) (the triangles interpolate it).
 float caveFloorHeight(float x, float z);
 
-// The demonstration's bodies come from its own scene set-up (createDemoBodies in app/scene_setup.h).
-
-// Starts clean (render objects, physics and the set-up's pseudo-random generator reset), creates the 101
-// bodies in the demonstration's starting places, appends one more render object filled by `fill` and
-// registers it as the world mesh. Returns that mesh, or null on failure.
-RenderObject* setupDemoScene(bool (*fill)(RenderObject*));
-
-// setupDemoScene with the bowl, or with the 20,000-triangle cave.
-RenderObject* setupBowlScene();
-RenderObject* setupCaveScene();
-
-// Starts clean as setupDemoScene does, creates the 101 bodies and loads the scene file as the
-// demonstration loads its cave (loadWorldMesh: first mesh, scaled by 8, untextured here). Returns the
-// world mesh, or null when the file gives no triangles.
-RenderObject* setupDemoSceneFromFile(const char* fileName);
+// The demonstration's 101 bodies in these worlds: app/testing/demo_scenes.h (they come from the
+// demonstration's own scene set-up, which stands above this library).

@@ -10,7 +10,7 @@
 
 #include <unistd.h>
 
-#include "platform/bitmap_decode.h"
+#include "platform/core/bitmap_files.h"
 #include "platform/win32.h"
 
 // The largest single allocation made since the last reset: the decoder's pixel memory shows here.

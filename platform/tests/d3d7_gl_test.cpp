@@ -11,8 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/sdl_gl.h"
+#include "platform/sdl/sdl_internal.h"
 #include "platform/tests/gl_support.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 

@@ -3,7 +3,8 @@
 
 #include <cstring>
 
-#include "platform/d3d7_record.h"
+#include "platform/testing/recorded_device.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "platform/d3d7.h"
+#include "platform/sdl/sdl_backend.h"
 
 // One vertex of the system's format 0x112.
 struct TestVertex {

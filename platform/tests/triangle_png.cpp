@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/tests/gl_support.h"
+#include "platform/sdl/sdl_backend.h"
 
 int main(int argc, char** argv) {
     const char* out = "triangle.png";

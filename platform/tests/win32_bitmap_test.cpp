@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/bitmap_decode.h"
+#include "platform/core/bitmap_files.h"
 #include "platform/win32.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

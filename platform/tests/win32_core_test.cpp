@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

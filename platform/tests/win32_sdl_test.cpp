@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl_gl.h"
+#include "platform/sdl/sdl_internal.h"
 #include "platform/win32.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 

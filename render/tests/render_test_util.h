@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d7_record.h"
+#include "platform/testing/recorded_device.h"
 
 // A fresh temporary directory, removed with its contents at the end; optionally the working directory
 // meanwhile (scenes name their textures relative to it).

@@ -13,6 +13,7 @@
 #include "scene/frame.h"
 #include "scene/mesh.h"
 #include "scene/scene_classes.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

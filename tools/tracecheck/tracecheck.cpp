@@ -32,10 +32,12 @@
 #include "app/picking.h"
 #include "app/shell.h"
 #include "physics/simulation.h"
+#include "app/testing/demo_scenes.h"
 #include "physics/testing/test_scenes.h"
-#include "platform/d3d7_record.h"
+#include "platform/testing/recorded_device.h"
 #include "platform/win32.h"
 #include "scene/scene_classes.h"
+#include "platform/core/platform_core.h"
 
 namespace {
 

@@ -21,6 +21,7 @@
 #include "physics/bodies.h"
 #include "physics/simulation.h"
 #include "platform/win32.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace fs = std::filesystem;
 

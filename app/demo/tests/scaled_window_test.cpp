@@ -19,11 +19,12 @@
 #include "app/shell.h"
 #include "physics/bodies.h"
 #include "physics/simulation.h"
-#include "platform/sdl_gl.h"
+#include "platform/sdl/sdl_internal.h"
 #include "platform/win32.h"
 #include "render/device.h"
 #include "render/render_object.h"
 #include "render/texture_slots.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace fs = std::filesystem;
 

@@ -7,6 +7,7 @@
 #include "physics/bodies.h"
 #include "physics/collision.h"
 #include "physics/simulation.h"
+#include "app/testing/demo_scenes.h"
 #include "physics/testing/test_scenes.h"
 #include "tools/cavegen/cave_mesh.h"
 

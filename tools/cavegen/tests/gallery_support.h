@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "physics/collision.h"
+#include "app/testing/demo_scenes.h"
 #include "physics/testing/test_scenes.h"
 #include "tools/cavegen/gallery.h"
 #include "tools/cavegen/tests/culling.h"

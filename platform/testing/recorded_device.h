@@ -1,4 +1,4 @@
-// d3d7_record.h -- a DirectDraw 7 / Direct3D 7 implementation that records every call, for tests.
+// recorded_device.h -- a DirectDraw 7 / Direct3D 7 implementation that records every call, for tests.
 //
 // recordReset() installs it as the implementation of DirectDrawCreateEx and starts an empty log. Every call
 // on its objects then appends one line of text, for example

@@ -1,4 +1,4 @@
-// win32_core.cpp -- windows, message queue, key states, clock and GDI bitmaps of the Win32 layer (no SDL).
+// window_system.cpp -- windows, message queue, key states, clock and GDI bitmaps of the Win32 layer (no SDL).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "platform/core/platform_core.h"
 
 // Handle objects. Their addresses are the handles; they are kept until platformReset() so that a stale
 // handle never matches a newer object.

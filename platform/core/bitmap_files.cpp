@@ -1,5 +1,5 @@
-// bitmap_decode.cpp -- Windows bitmap files: LoadImageA's file reading and the decoder from memory
-#include "platform/bitmap_decode.h"
+// bitmap_files.cpp -- Windows bitmap files: LoadImageA's file reading and the decoder from memory
+#include "platform/core/bitmap_files.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,6 +14,7 @@
 #endif
 
 #include "platform/win32.h"
+#include "platform/core/platform_core.h"
 
 // stb_image decodes the direct-colour pixel arrays. Only its bitmap reader is compiled, reading from
 // memory, with its functions local to this file.

@@ -1,4 +1,4 @@
-// d3d7_gl_device.cpp -- what every OpenGL Direct3D device keeps and does alike: render states, transforms,
+// device_state.cpp -- what every OpenGL Direct3D device keeps and does alike: render states, transforms,
 // viewport, material, lights, texture stage 0, scenes and clears.
 //
 // Direct3D conventions reproduced here for every device:
@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/d3d7_gl_internal.h"
-#include "platform/picture_placement.h"
+#include "platform/gl/gl_internal.h"
+#include "platform/core/picture_placement.h"
 
 namespace glimpl {
 

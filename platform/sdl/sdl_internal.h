@@ -1,20 +1,18 @@
-// sdl_gl.h -- what the SDL backend and the OpenGL devices share inside cave_platform_sdl_gl (no SDL/GL
-// types).
+// sdl_internal.h -- what the SDL backend's window and input side (window_input.cpp) and its OpenGL context
+// (gl_context.cpp) share, and what tests of the OpenGL devices ask of the context (no SDL/GL types).
 #pragma once
 
 #include "platform/d3d7.h"
-#include "platform/picture_placement.h"
+#include "platform/core/picture_placement.h"
 #include "platform/win32.h"
+#include "platform/sdl/sdl_backend.h"
 
 struct SDL_Window;
 
-// win32_sdl.cpp: the SDL window made for a window of the core, or null.
+// sdl/window_input.cpp: the SDL window made for a window of the core, or null.
 SDL_Window* sdlWindowOf(HWND hwnd);
 
-// d3d7_gl_fixed.cpp: the DirectDraw implementation of the fixed-function device.
-HRESULT glCreateDirectDraw(GUID* guid, REFIID iid, IUnknown* outer, IDirectDraw7** directDraw);
-
-// d3d7_gl_context.cpp:
+// sdl/gl_context.cpp:
 // Sets SDL's OpenGL attributes for the renderer's context (before the context is made) and returns the
 // DirectDraw implementation of its device.
 PlatformDirectDrawFactory glPrepareRenderer(PlatformRenderer renderer);

@@ -1,4 +1,4 @@
-// d3d7_gl_context.cpp -- the one OpenGL context of the SDL backend, presentation to a window (the client
+// gl_context.cpp -- the one OpenGL context of the SDL backend, presentation to a window (the client
 // area scaled to the window's size), and the read-back of the presented frame when someone asks for it.
 //
 // The context lives on a small hidden window of its own so that it survives the windows it presents to.
@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/d3d7_gl_internal.h"
-#include "platform/d3d7_shader.h"
-#include "platform/sdl_gl.h"
+#include "platform/gl/gl_internal.h"
+#include "platform/gl/fixed_function_device.h"
+#include "platform/gl/shader_device.h"
+#include "platform/sdl/sdl_internal.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 

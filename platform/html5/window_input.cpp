@@ -1,8 +1,8 @@
-// win32_html5.cpp -- the browser backend of the Win32 layer: the page's canvas, its keyboard, mouse and focus
-// events, performance.now() ticks, message boxes and the debug log, over Emscripten's HTML5 API
-#include "platform/win32_html5.h"
+// window_input.cpp -- the browser backend of the Win32 layer: the page's canvas as the window, its keyboard,
+// mouse and focus events, performance.now() ticks, message boxes and the debug log, over Emscripten's HTML5
+// API (the WebGL2 context is webgl_context.cpp's)
+#include "platform/html5/html5_backend.h"
 
-#include <GLES3/gl3.h>
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -10,31 +10,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/d3d7_gl_internal.h"
-#include "platform/d3d7_shader.h"
-#include "platform/picture_placement.h"
+#include "platform/html5/html5_internal.h"
+#include "platform/gl/shader_device.h"
+#include "platform/core/picture_placement.h"
+#include "platform/core/platform_core.h"
 
 namespace {
-
-// The page's WebGL2 context, which outlives the backend's starts and stops: the browser may take it away
-// (a reset of the graphics driver, too many pages with WebGL) and give it back; GL names made before a loss
-// belong to an older generation and are never used again.
-struct Html5Context {
-    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE handle = 0; // 0: not made yet
-    bool lost = false;                          // taken away and not given back yet
-    int generation = 0;                         // counts the losses
-    bool watched = false;                       // the loss and restore handlers are installed
-};
-
-Html5Context context;
-
-// clang-format off
-EM_JS(void, html5ReportContext, (int lost), {
-    var name = lost ? "caveContextLost" : "caveContextRestored";
-    console.warn("platform: the WebGL2 context was " + (lost ? "lost" : "restored"));
-    if (Module[name]) Module[name]();
-});
-// clang-format on
 
 // State of the backend, cleared by platformStopHtml5().
 struct Html5State {
@@ -45,13 +26,6 @@ struct Html5State {
     int bufferWidth = 0, bufferHeight = 0; // the canvas's drawing buffer, pixels
     bool scaleToCanvas = true;             // the drawing buffer follows the canvas's CSS size
     bool held[256] = {};                   // keys down as the page reported them, by VK_* code
-    bool glReady = false;                  // the context's pixel-store settings are made
-    int maxTextureSize = 0;                // GL_MAX_TEXTURE_SIZE of the context
-    struct {                               // the last present, to show it again after a resize
-        GLuint framebuffer = 0;
-        int sourceHeight = 0, x = 0, y = 0;
-        RECT rect = {0, 0, 0, 0};
-    } last;
 };
 
 Html5State s;
@@ -260,32 +234,6 @@ bool messageBox(const char* caption, const char* text) {
 const PlatformBackend html5Backend = {createWindow, destroyWindow, nullptr,   moveWindow,
                                       nullptr,      ticks,         messageBox};
 
-// The browser took the context away: nothing draws until it is given back (the page is told, and starts
-// the demo again then, since every surface of the device went with the context). Returning true lets the
-// browser give it back.
-EM_BOOL onContextLost(int, const void*, void*) {
-    context.lost = true;
-    ++context.generation;
-    s.glReady = false;
-    html5ReportContext(1);
-    return EM_TRUE;
-}
-
-EM_BOOL onContextRestored(int, const void*, void*) {
-    context.lost = false;
-    s.glReady = false; // the pixel-store settings are made again on the next use
-    html5ReportContext(0);
-    return EM_TRUE;
-}
-
-// Installed once, for the page's lifetime: a loss can come while no run is going on.
-void watchContext() {
-    if (context.watched) return;
-    context.watched = true;
-    emscripten_set_webglcontextlost_callback(s.canvas, nullptr, EM_FALSE, onContextLost);
-    emscripten_set_webglcontextrestored_callback(s.canvas, nullptr, EM_FALSE, onContextRestored);
-}
-
 void setHandlers(bool on) {
     const char* window = EMSCRIPTEN_EVENT_TARGET_WINDOW;
     emscripten_set_keydown_callback(window, nullptr, EM_TRUE, on ? onKey : nullptr);
@@ -312,30 +260,6 @@ bool platformStartHtml5(const Html5Options& options, const char** error) {
         *error = "the page has no canvas for the demo";
         return false;
     }
-    if (context.handle <= 0) {
-        EmscriptenWebGLContextAttributes attributes;
-        emscripten_webgl_init_context_attributes(&attributes);
-        attributes.majorVersion = 2; // WebGL2: OpenGL ES 3.0, what the shader device is written for
-        attributes.minorVersion = 0;
-        attributes.alpha = EM_FALSE;
-        attributes.depth = EM_TRUE;
-        attributes.stencil = EM_FALSE;
-        attributes.antialias = EM_FALSE; // the demo draws aliased, as the native devices do
-        attributes.premultipliedAlpha = EM_FALSE;
-        attributes.preserveDrawingBuffer = options.preserveDrawingBuffer ? EM_TRUE : EM_FALSE;
-        attributes.failIfMajorPerformanceCaveat = EM_FALSE; // a software rasterizer is welcome
-        context.handle = emscripten_webgl_create_context(s.canvas, &attributes);
-        if (context.handle <= 0) {
-            context.handle = 0;
-            *error = "this browser gives the page no WebGL2 context";
-            return false;
-        }
-    }
-    watchContext();
-    if (!context.lost && emscripten_webgl_make_context_current(context.handle) != EMSCRIPTEN_RESULT_SUCCESS) {
-        *error = "the WebGL2 context cannot be made current";
-        return false;
-    }
 
     platformSetBackend(&html5Backend);
     platformUseVirtualClock(false);
@@ -346,94 +270,28 @@ bool platformStartHtml5(const Html5Options& options, const char** error) {
     return true;
 }
 
-void platformHtml5Represent() {
-    if (!s.started || !s.window || s.last.framebuffer == 0) return;
-    const auto last = s.last;
-    glimpl::present(s.window, last.framebuffer, last.sourceHeight, last.rect, last.x, last.y);
-}
-
 void platformStopHtml5() {
     if (!s.started) return;
     setHandlers(false);
     platformReset(); // destroys the core's windows through the backend
     platformSetDirectDrawFactory(nullptr);
+    html5ForgetLastFrame();
     s = Html5State();
 }
 
-// ---------------------------------------------------------------------------------------------------------
-// The OpenGL context of the shader device (d3d7_gl_internal.h): the page's WebGL2 context. The canvas's
-// drawing buffer is the window's client area; the browser shows what a frame left in it once the frame's
-// pass returns, so presenting is a blit without a swap.
-// ---------------------------------------------------------------------------------------------------------
-namespace glimpl {
+// ---- what the WebGL2 context needs of the window side (html5_internal.h) ----
 
-bool ensureContext() {
-    if (context.handle <= 0 || context.lost) {
-        std::fprintf(stderr, "platform: no WebGL2 context (the browser backend has not started)\n");
-        return false;
-    }
-    if (!makeCurrent()) return false;
-    if (!s.glReady) {
-        GLint maxSize = 0;
-        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-        s.maxTextureSize = maxSize > 0 ? maxSize : 64;
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1); // odd-sized 16-bit textures have rows of any length
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glDisable(GL_DITHER);
-        s.glReady = true;
-    }
-    return true;
+HWND html5Window() {
+    return s.window;
 }
 
-bool makeCurrent() {
-    if (context.handle <= 0 || context.lost) return false;
-    if (emscripten_webgl_get_current_context() == context.handle) return true;
-    return emscripten_webgl_make_context_current(context.handle) == EMSCRIPTEN_RESULT_SUCCESS;
+void html5ClientSize(int* width, int* height) {
+    *width = s.clientWidth;
+    *height = s.clientHeight;
 }
 
-// A context the browser took away and gave back is a new generation: the names made before are dead.
-int contextGeneration() {
-    return context.generation;
+void html5FitDrawingBuffer(int* bufferWidth, int* bufferHeight) {
+    fitDrawingBuffer();
+    *bufferWidth = s.bufferWidth;
+    *bufferHeight = s.bufferHeight;
 }
-
-bool contextExists() {
-    return context.handle > 0 && !context.lost;
-}
-
-// A page cannot tell a GPU from a software rasterizer (the renderer's name is masked): only the RGB
-// device, which every context has, is offered.
-bool contextIsHardware() {
-    return false;
-}
-
-bool contextIsEs() {
-    return true;
-}
-
-int maxTextureSize() {
-    return s.maxTextureSize > 0 ? s.maxTextureSize : 64;
-}
-
-HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, int x, int y) {
-    if (hwnd != s.window || !makeCurrent()) return DDERR_GENERIC;
-    s.last.framebuffer = framebuffer;
-    s.last.sourceHeight = sourceHeight;
-    s.last.rect = r;
-    s.last.x = x;
-    s.last.y = y;
-    fitDrawingBuffer(); // the page may have been resized since the last frame
-    // The destination is in screen pixels; the window's client area starts at ClientToScreen(0, 0).
-    POINT origin = {0, 0};
-    ClientToScreen(hwnd, &origin);
-    blitClientArea(framebuffer, sourceHeight, r, x - origin.x, y - origin.y, s.clientWidth, s.clientHeight,
-                   s.bufferWidth, s.bufferHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    return DD_OK;
-}
-
-// Nothing is read back: the page reads the canvas itself. A framebuffer that goes is not shown again.
-void framebufferChanging(GLuint framebuffer, bool) {
-    if (framebuffer == s.last.framebuffer) s.last.framebuffer = 0;
-}
-
-} // namespace glimpl

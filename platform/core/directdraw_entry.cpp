@@ -1,6 +1,7 @@
-// d3d7_core.cpp -- the DirectX interface identifiers and DirectDrawCreateEx over the installed
+// directdraw_entry.cpp -- the DirectX interface identifiers and DirectDrawCreateEx over the installed
 // implementation.
 #include "platform/d3d7.h"
+#include "platform/core/platform_core.h"
 
 #include <cstring>
 

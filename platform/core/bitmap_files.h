@@ -1,4 +1,4 @@
-// bitmap_decode.h -- Windows bitmap files decoded from memory into 0x00RRGGBB pixels
+// bitmap_files.h -- Windows bitmap files decoded from memory into 0x00RRGGBB pixels
 #pragma once
 
 #include <cstddef>

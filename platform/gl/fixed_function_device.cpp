@@ -1,4 +1,5 @@
-// d3d7_gl_fixed.cpp -- the Direct3D device on OpenGL's fixed function (a compatibility-profile context).
+// fixed_function_device.cpp -- the Direct3D device on OpenGL's fixed function (a compatibility-profile
+// context).
 //
 // Lighting is OpenGL's fixed-function lighting, which has Direct3D 7's formula: emissive + ambient +
 // diffuse max(N.L, 0) + specular (N.H)^P only where N.L > 0, H from the local viewer, specular added after
@@ -6,8 +7,8 @@
 #define CAVE_GL_FIXED_FUNCTION 1
 #include <algorithm>
 
-#include "platform/d3d7_gl_internal.h"
-#include "platform/sdl_gl.h"
+#include "platform/gl/gl_internal.h"
+#include "platform/gl/fixed_function_device.h"
 
 namespace glimpl {
 

@@ -1,4 +1,4 @@
-// d3d7_gl_surface.cpp -- DirectDraw and Direct3D objects on the OpenGL context: surfaces, textures, the
+// surfaces.cpp -- DirectDraw and Direct3D objects on the OpenGL context: surfaces, textures, the
 // z-buffer, and the choice of device.
 //
 // The back buffer is a framebuffer object with an RGBA8 colour renderbuffer; the z-buffer a depth
@@ -10,7 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/d3d7_gl_internal.h"
+#include "platform/gl/gl_internal.h"
+#include "platform/core/platform_core.h"
 
 namespace glimpl {
 

@@ -1,5 +1,6 @@
-// d3d7_record.cpp -- a DirectDraw 7 / Direct3D 7 implementation that logs every call, for tests.
-#include "platform/d3d7_record.h"
+// recorded_device.cpp -- a DirectDraw 7 / Direct3D 7 implementation that logs every call, for tests.
+#include "platform/testing/recorded_device.h"
+#include "platform/core/platform_core.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-// win32_html5.h -- the browser backend of the Win32 layer (Emscripten's HTML5 API): how a page starts it.
+// html5_backend.h -- the browser backend of the Win32 layer (Emscripten's HTML5 API): how a page starts it.
 //
 // The page's canvas plays the main window: its client area is the canvas's drawing buffer, sized by the
 // core (640 x 480 after the window's set-up). The backend feeds the core as the SDL backend does:
@@ -24,6 +24,7 @@
 #pragma once
 
 #include "platform/win32.h"
+#include "platform/core/platform_core.h"
 
 struct Html5Options {
     const char* canvas = "#canvas";     // CSS selector of the canvas
@@ -33,7 +34,7 @@ struct Html5Options {
 };
 
 // Creates the WebGL2 context on the canvas, installs the backend, its event handlers and the shader device
-// (d3d7_shader.h) as the DirectDraw implementation. Returns false,
+// (gl/shader_device.h) as the DirectDraw implementation. Returns false,
 // with the reason in `error` (a short sentence for the page), when there is no such canvas or the
 // browser gives no WebGL2 context.
 bool platformStartHtml5(const Html5Options& options, const char** error);

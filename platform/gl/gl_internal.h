@@ -1,13 +1,15 @@
-// d3d7_gl_internal.h -- what the OpenGL context, its surfaces and the devices drawing on them share.
+// gl_internal.h -- what the OpenGL context, its surfaces and the devices drawing on them share.
 //
 // Three layers, each in its own file:
-// - d3d7_gl_context.cpp: the one OpenGL context (made on an SDL window of its own), presentation to a
-//   window and the read-back of the presented frame on request;
-// - d3d7_gl_surface.cpp: DirectDraw (surfaces, textures, the z-buffer) and Direct3D (device choice,
+// - the context: the one OpenGL context, presentation to a window and the read-back of the presented
+//   frame on request. The backend provides it (platform/sdl/gl_context.cpp on an SDL window of its own,
+//   platform/html5/webgl_context.cpp on the page's WebGL2 context): this library declares it, every
+//   program that links a backend gets its definitions from there;
+// - gl/surfaces.cpp: DirectDraw (surfaces, textures, the z-buffer) and Direct3D (device choice,
 //   z-buffer formats) on that context;
-// - d3d7_gl_device.cpp: the device state every device keeps (render states, transforms, viewport,
-//   material, lights, clears, scenes); a device adds its drawing (d3d7_gl_fixed.cpp: OpenGL's fixed
-//   function; d3d7_shader.cpp: GLSL shaders).
+// - gl/device_state.cpp: the device state every device keeps (render states, transforms, viewport,
+//   material, lights, clears, scenes); a device adds its drawing (gl/fixed_function_device.cpp: OpenGL's
+//   fixed function; gl/shader_device.cpp: GLSL shaders).
 // The context, surface and device-state files use only what OpenGL ES 3.0 has, so that they serve an
 // OpenGL ES or WebGL2 context as they are.
 #pragma once
@@ -27,7 +29,7 @@
 
 namespace glimpl {
 
-// ---- context (d3d7_gl_context.cpp) ----
+// ---- context (the backend's: sdl/gl_context.cpp, html5/webgl_context.cpp) ----
 
 // Creates the context if there is none. False with a line on stderr when it cannot be made.
 bool ensureContext();
@@ -51,7 +53,7 @@ HRESULT present(HWND hwnd, GLuint framebuffer, int sourceHeight, const RECT& r, 
 // yet read is read now if `keep` (deletion), or given up (drawing: the system presents what it draws).
 void framebufferChanging(GLuint framebuffer, bool keep);
 
-// Both contexts' presentation (d3d7_gl_device.cpp): copies the rectangle `r` (Direct3D coordinates, y down)
+// Both contexts' presentation (gl/device_state.cpp): copies the rectangle `r` (Direct3D coordinates, y down)
 // of `framebuffer` (height `sourceHeight`), which sits at client position (dx, dy), into the default
 // framebuffer of drawWidth x drawHeight, where the client area of clientWidth x clientHeight is scaled to its
 // place (picturePlacement: aspect kept, black bars around, cleared only when there are bars). A whole
@@ -61,7 +63,7 @@ void framebufferChanging(GLuint framebuffer, bool keep);
 void blitClientArea(GLuint framebuffer, int sourceHeight, const RECT& r, int dx, int dy, int clientWidth,
                     int clientHeight, int drawWidth, int drawHeight);
 
-// ---- surfaces (d3d7_gl_surface.cpp) ----
+// ---- surfaces (gl/surfaces.cpp) ----
 
 // A texture format the device offers and how OpenGL takes its pixels.
 struct TextureFormat {
@@ -147,7 +149,7 @@ struct GlSurface : GlInterface<IDirectDrawSurface7> {
 // The surface behind `p` when it is one of ours, else null.
 GlSurface* ourSurface(IDirectDrawSurface7* p);
 
-// ---- devices (d3d7_gl_device.cpp) ----
+// ---- devices (gl/device_state.cpp) ----
 
 D3DMATRIX identity();
 // Row-vector product a x b.

@@ -1,4 +1,5 @@
-// demo_drop_test.cpp -- the demonstration's 101 bodies dropped onto the generated bowl
+// demo_drop_test.cpp -- the demonstration's 101 bodies dropped onto the generated bowl, and their runs with
+// the accelerated contact search against the exhaustive one, bit for bit, in the bowl and the rock tube
 #include <gtest/gtest.h>
 
 #include <malloc.h>
@@ -12,6 +13,8 @@
 #include "physics/contact_index.h"
 #include "physics/simulation.h"
 #include "physics/testing/test_scenes.h"
+#include "app/testing/demo_scenes.h"
+#include "physics/tests/physics_test_util.h"
 
 namespace {
 
@@ -82,5 +85,43 @@ TEST(DemoDrop, HundredAndOneBodiesLandInTheBowl) {
         EXPECT_LT(std::sqrt(lengthSquared(bodyVelocity[i])), 10.0f) << "body " << i;
         EXPECT_TRUE(std::isfinite(bodyForce[i].x) && std::isfinite(bodyTorque[i].y)) << "body " << i;
         EXPECT_TRUE(touched[i]) << "body " << i << " never reached the bowl";
+    }
+}
+
+namespace {
+
+// The exhaustive reference costs about 2 million sphere-triangle tests per step on the cave; under the
+// sanitizers (there to catch memory faults) the cave comparison is cut short, ordinary builds run it all.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int CAVE_COMPARISON_STEPS = 300;
+#else
+constexpr int CAVE_COMPARISON_STEPS = 1500;
+#endif
+
+using ContactIndex = PhysicsTest;
+
+} // namespace
+
+TEST_F(ContactIndex, DemoRunsAgreeBitForBitOnTheBowl) {
+    RenderObject* bowl = appendRenderObject();
+    ASSERT_TRUE(buildBowlMesh(bowl));
+    std::string difference;
+    EXPECT_TRUE(demoSearchesAgree(bowl, 1500, &difference)) << difference;
+}
+
+TEST_F(ContactIndex, DemoRunsAgreeBitForBitOnTheTwentyThousandTriangleCave) {
+    RenderObject* cave = appendRenderObject();
+    ASSERT_TRUE(buildCaveMesh(cave));
+    EXPECT_EQ(worldTriangleCount(cave), 20000);
+    std::string difference;
+    EXPECT_TRUE(demoSearchesAgree(cave, CAVE_COMPARISON_STEPS, &difference)) << difference;
+    if (CAVE_COMPARISON_STEPS < 1500) return;
+    // By the end the bodies are down in the cave, inside its walls and above its floor.
+    for (int i = 0; i < numBodies; ++i) {
+        const Vector3 p = bodyPosition(i);
+        const float dx = p.x - CAVE_AXIS_X, dz = p.z - CAVE_AXIS_Z;
+        EXPECT_LT(dx * dx + dz * dz, 59.0f * 59.0f) << "body " << i;
+        EXPECT_GT(p.y, caveFloorHeight(p.x, p.z) - 1.0f) << "body " << i;
+        EXPECT_LT(p.y, 200.0f) << "body " << i;
     }
 }

@@ -1,5 +1,5 @@
 // picture_placement.cpp -- the system's client area placed in a window of any size, and points mapped back
-#include "platform/picture_placement.h"
+#include "platform/core/picture_placement.h"
 
 #include <algorithm>
 #include <cstdint>

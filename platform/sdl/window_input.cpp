@@ -1,4 +1,4 @@
-// win32_sdl.cpp -- the SDL2 backend of the Win32 layer: real windows, input events, ticks, message boxes,
+// window_input.cpp -- the SDL2 backend of the Win32 layer: real windows, input events, ticks, message boxes,
 // screenshots.
 #include <SDL.h>
 #include <SDL_image.h>
@@ -10,8 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/sdl_gl.h"
+#include "platform/sdl/sdl_internal.h"
 #include "platform/win32.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 

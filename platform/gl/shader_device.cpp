@@ -1,4 +1,4 @@
-// d3d7_shader.cpp -- the Direct3D 7 device on GLSL shaders and vertex buffers (OpenGL ES 3.0, WebGL2,
+// shader_device.cpp -- the Direct3D 7 device on GLSL shaders and vertex buffers (OpenGL ES 3.0, WebGL2,
 // OpenGL 3.3 core).
 //
 // The vertex shader computes what OpenGL's fixed function computes for the fixed-function device, per
@@ -14,8 +14,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/d3d7_gl_internal.h"
-#include "platform/d3d7_shader.h"
+#include "platform/gl/gl_internal.h"
+#include "platform/gl/shader_device.h"
 
 namespace glimpl {
 

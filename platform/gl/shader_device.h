@@ -1,4 +1,4 @@
-// d3d7_shader.h -- the Direct3D 7 device on GLSL shaders: its DirectDraw factory (no GL or SDL types).
+// shader_device.h -- the Direct3D 7 device on GLSL shaders: its DirectDraw factory (no GL or SDL types).
 //
 // The device draws with GLSL ES 3.00 shaders (GLSL 330 core on a desktop context) and vertex buffers, so
 // it runs on an OpenGL ES 3.0 or WebGL2 context as well as an OpenGL 3.3 core one. It reproduces what
@@ -8,11 +8,12 @@
 // the top-left fill rule and clears. Fill modes other than solid draw solid (OpenGL ES has no polygon
 // mode).
 //
-// The surfaces, textures and presentation are those of d3d7_gl_surface.cpp and the context layer the
-// backend links (d3d7_gl_context.cpp for SDL); the context must be current-able when the factory runs.
+// The surfaces, textures and presentation are those of gl/surfaces.cpp and the context layer the
+// backend links (sdl/gl_context.cpp for SDL); the context must be current-able when the factory runs.
 #pragma once
 
 #include "platform/d3d7.h"
+#include "platform/core/platform_core.h"
 
 // DirectDrawCreateEx's implementation whose IDirect3D7::CreateDevice makes shader devices (install it
 // with platformSetDirectDrawFactory). CreateDevice fails with DDERR_GENERIC if the shaders do not compile
