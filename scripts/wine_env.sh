@@ -24,6 +24,10 @@ wine_start() {
     wineserver --wait
   fi
   wineserver --persistent
+  # Wine's own background processes (services, devices, the desktop) start with the first program and
+  # keep its standard output open; started here on /dev/null, they cannot hold the pipe of a test or
+  # of a command substitution open after the program itself has ended.
+  env -u DISPLAY wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 wine_stop() {
