@@ -24,6 +24,11 @@
 
 #include "platform/win32.h"
 
+#if defined(CAVE_REAL_WIN32)
+// Built for the Windows host (platform/windows/): the real <ddraw.h> and <d3d.h> (ddraw.dll).
+#include "platform/windows/directx_api.h"
+#else
+
 // ---------------------------------------------------------------------------------------------------------
 // GUIDs (used as tags: compared by value)
 // ---------------------------------------------------------------------------------------------------------
@@ -585,3 +590,5 @@ struct IDirect3DDevice7 : IUnknown {
 
 // Creates the DirectDraw object. `guid` null: the default display driver; `iid` must be IID_IDirectDraw7.
 HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* directDraw, REFIID iid, IUnknown* outer);
+
+#endif // CAVE_REAL_WIN32

@@ -22,6 +22,12 @@
 // - Mouse messages carry client pixels in lParam: x in the low 16 bits, y in the high 16 bits.
 #pragma once
 
+#if defined(CAVE_REAL_WIN32)
+// Built for the Windows host (platform/windows/): the real <windows.h>, with the few calls that the host
+// observes or feeds (the key state and the message queue) routed through it.
+#include "platform/windows/windows_api.h"
+#else
+
 #include <cstddef>
 #include <cstdint>
 
@@ -345,3 +351,5 @@ BOOL DeleteObject(HGDIOBJ object);
 // user32: message box. A modal box in a window session; one line "caption: text" on stderr when
 // headless or with no backend. Returns IDOK.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+#endif // CAVE_REAL_WIN32
