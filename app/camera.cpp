@@ -1,5 +1,6 @@
 // camera.cpp -- the keyboard camera: driving, turning and lifting the ball, the chase camera, the drawing
 #include "app/camera.h"
+#include "app/shell.h"
 
 #include <cmath>
 
@@ -10,9 +11,6 @@
 #include "render/device.h"
 #include "render/draw.h"
 #include "render/render_object.h"
-
-void (*beforeStepHook)() = nullptr;
-void (*afterStepHook)() = nullptr;
 
 Vector3 cameraDirection;
 float turnRate = 0.0f;
@@ -73,9 +71,9 @@ void updateCameraAndDraw() {
     cameraDirection.z = d.z * c + d.x * s;
     turnRate *= TURN_DECAY;
 
-    if (beforeStepHook != nullptr) beforeStepHook();
+    if (frameLoopHooks.beforeStep != nullptr) frameLoopHooks.beforeStep();
     stepSimulation(SIMULATION_DT);
-    if (afterStepHook != nullptr) afterStepHook();
+    if (frameLoopHooks.afterStep != nullptr) frameLoopHooks.afterStep();
 
     if (d3dDevice != nullptr) {
         if (!keyHeld(VK_SHIFT)) {

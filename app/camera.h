@@ -15,13 +15,8 @@ constexpr float LIFT_FORCE = 40.0f;     // upward force per unit of mass while s
 constexpr float CAMERA_DISTANCE = 8.0f; // eye behind the ball, along the forward direction
 constexpr float CAMERA_HEIGHT = 3.0f;   // eye above the ball's centre
 
-// Called right before and right after each frame's simulation step (the step's time in the browser's
-// figures; cave-demo's body trace after it), before the camera is built, when set. Null by default:
-// nothing is called.
-extern void (*beforeStepHook)();
-extern void (*afterStepHook)();
-
-// Once per frame inside the scene: keys to drive, turn and lift; one simulation step of 1/60 s; the
+// Once per frame inside the scene: keys to drive, turn and lift; one simulation step of 1/60 s (between the
+// frame loop's beforeStep and afterStep hooks, app/shell.h); the
 // normal or (shift) see-through render states; the chase camera; every render object drawn in order.
 void updateCameraAndDraw();
 

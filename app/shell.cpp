@@ -13,8 +13,7 @@
 
 int appActive = 0;
 uint32_t lastFrameTime = 0;
-void (*beforeMessageLoopHook)() = nullptr;
-void (*framePresentedHook)() = nullptr;
+FrameLoopHooks frameLoopHooks;
 
 namespace {
 
@@ -71,7 +70,7 @@ void renderFrame() {
         lastResult = primarySurface->BltFast(static_cast<DWORD>(origin.x), static_cast<DWORD>(origin.y),
                                              backBuffer, &source, DDBLTFAST_WAIT);
     }
-    if (framePresentedHook != nullptr) framePresentedHook();
+    if (frameLoopHooks.framePresented != nullptr) frameLoopHooks.framePresented();
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -156,7 +155,7 @@ HWND createMainWindow(HINSTANCE instance, HINSTANCE previous, int showCommand) {
 int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
     (void)commandLine;
     if (createMainWindow(instance, previous, showCommand) == nullptr) return 1;
-    if (beforeMessageLoopHook != nullptr) beforeMessageLoopHook();
+    if (frameLoopHooks.beforeMessageLoop != nullptr) frameLoopHooks.beforeMessageLoop();
 
     int exitCode = 0;
     while (runFramePass(&exitCode)) {

@@ -10,10 +10,17 @@ extern uint32_t lastFrameTime; // GetTickCount() at the start of the last frame,
 
 constexpr uint32_t FRAME_INTERVAL_MS = 20; // at most one frame starts per 20 ms of ticks
 
-// Hooks of the frame loop, each called only when set (cave-demo's trace, input script and frame limit);
-// null by default, which leaves the loop as it is.
-extern void (*beforeMessageLoopHook)(); // after the set-up, showing and painting, before the first poll
-extern void (*framePresentedHook)();    // at the end of renderFrame, after the frame has been presented
+// Hooks of the frame loop: where a host observes and feeds the run (the body trace, the input script, the
+// frame limit, the browser's timings). Each is called only when set; all are null by default, which leaves
+// the loop as it is.
+struct FrameLoopHooks {
+    void (*beforeMessageLoop)() =
+        nullptr;                    // WinMain: after the set-up, showing and painting, before the first poll
+    void (*beforeStep)() = nullptr; // right before each frame's simulation step
+    void (*afterStep)() = nullptr;  // right after it, before the camera is built
+    void (*framePresented)() = nullptr; // at the end of renderFrame, after the frame has been presented
+};
+extern FrameLoopHooks frameLoopHooks;
 
 // Registers the class "hello" (when `previous` is null), registers the scene classes, installs the scene
 // set-up, creates the window "Test" (its WM_CREATE runs the whole set-up) and shows it. Returns the

@@ -1,154 +1,92 @@
 #!/usr/bin/env bash
-# check_layers.sh -- fails when SDL2 or OpenGL reach a target or a source file outside the layers allowed
-# to use them: the targets of platform/ (the SDL backend, the OpenGL devices and their tests), the cave-demo
-# executable, cave-bench (its drawn frame) and the tests of the demo's runs.
+# check_layers.sh -- fails when a part of cave-demo uses one it may not: the table scripts/layers.txt says,
+# for each folder, which folders and outside libraries it may include and link. Checked: every include of
+# the sources, every edge of CMake's link graph (cmake --graphviz) and the shared libraries every built
+# program needs (readelf -d: SDL2 and OpenGL only in programs whose folder may reach them).
 #
 #   check_layers.sh [SOURCE_DIR [BUILD_DIR]]   check a source tree and its configured build tree
 #   check_layers.sh --self-test                plant violations in a scratch project and expect failures
 #
-# Three checks: no source outside platform/ and app/demo/ includes an SDL or OpenGL header; in the CMake
-# link graph (cmake --graphviz) no other target reaches SDL2 or OpenGL, directly or through the libraries
-# it links; no other built program needs an SDL or OpenGL shared library (readelf -d).
+# The work is done by check_layers.py beside it (Python 3).
 set -euo pipefail
-
-# Besides every target defined in platform/ (found in the build tree).
-ALLOWED_TARGETS="cave-demo cave-bench demo_run_tests"
-HEADER_PATTERN='^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"](SDL[^">]*|SDL2/[^">]*|GL/[^">]*|GLES[0-9]*/[^">]*|EGL/[^">]*|KHR/[^">]*|platform/sdl_gl\.h)[">]'
-# Link-graph nodes that stand for SDL2 or OpenGL: imported targets, plain library names or paths.
-LIBRARY_PATTERN='^(SDL2(_image)?(::.*)?|OpenGL::.*|GL|GLX|EGL|GLESv2|OpenGL|.*/lib(SDL2|SDL2_image|GL|GLX|EGL|GLESv2|OpenGL)[-._].*)$'
-NEEDED_PATTERN='lib(SDL2|SDL2_image|GL|GLX|EGL|GLESv[12]_CM|GLESv2|OpenGL)[-.]'
-
-allowed() {
-  local name
-  for name in $ALLOWED_TARGETS $PLATFORM_TARGETS; do [ "$name" = "$1" ] && return 0; done
-  return 1
-}
-
-# Targets defined in platform/ and its subfolders: their CMakeFiles/NAME.dir folders in the build tree.
-platform_targets() {
-  local build=$1
-  [ -d "$build/platform" ] || return 0
-  find "$build/platform" -type d -path '*/CMakeFiles/*.dir' -prune -print | sed 's|.*/CMakeFiles/||; s|\.dir$||'
-}
-
-# Source files outside the allowed folders that include SDL or OpenGL headers.
-check_headers() {
-  local src=$1 bad
-  bad=$(cd "$src" && grep -rlE --include='*.cpp' --include='*.h' --include='*.c' "$HEADER_PATTERN" . |
-        sed 's|^\./||' | grep -vE '^(platform/|app/demo/|build/)' || true)
-  if [ -n "$bad" ]; then
-    echo "check_layers: SDL or OpenGL headers included outside platform/ and app/demo/:"
-    echo "$bad" | sed 's/^/  /'
-    return 1
-  fi
-}
-
-# Targets of the link graph that reach SDL2 or OpenGL and are not allowed to.
-check_link_graph() {
-  local build=$1 dir bad
-  dir=$(mktemp -d)
-  if ! cmake --graphviz="$dir/graph.dot" "$build" >"$dir/log" 2>&1; then
-    cat "$dir/log"
-    rm -rf "$dir"
-    echo "check_layers: cmake --graphviz failed on $build"
-    return 1
-  fi
-  bad=$(awk -v pattern="$LIBRARY_PATTERN" '
-    /^[[:space:]]*"node[0-9]+" \[ label = "/ {
-      split($0, q, "\""); label[q[2]] = q[4]
-      if (q[4] ~ pattern) reach[q[2]] = 1
-    }
-    /^[[:space:]]*"node[0-9]+" -> "node[0-9]+"/ { split($0, q, "\""); from[++n] = q[2]; to[n] = q[4] }
-    END {
-      do {
-        changed = 0
-        for (i = 1; i <= n; ++i)
-          if ((to[i] in reach) && !(from[i] in reach)) { reach[from[i]] = 1; changed = 1 }
-      } while (changed)
-      for (node in reach) if (label[node] !~ pattern) print label[node]
-    }' "$dir/graph.dot" | sort -u)
-  rm -rf "$dir"
-  local name violations=""
-  for name in $bad; do allowed "$name" || violations="$violations $name"; done
-  if [ -n "$violations" ]; then
-    echo "check_layers: targets that link SDL2 or OpenGL outside the backend:$violations"
-    return 1
-  fi
-}
-
-# Built programs that need SDL or OpenGL shared libraries and are not allowed to.
-check_programs() {
-  local build=$1 file name violations=""
-  command -v readelf >/dev/null || { echo "check_layers: readelf missing, programs not checked"; return 0; }
-  while IFS= read -r -d '' file; do
-    readelf -h "$file" >/dev/null 2>&1 || continue
-    name=$(basename "$file")
-    allowed "$name" && continue
-    if readelf -d "$file" 2>/dev/null | grep NEEDED | grep -qE "$NEEDED_PATTERN"; then
-      violations="$violations ${file#"$build"/}"
-    fi
-  done < <(find "$build" -type f -perm -u+x ! -name '*.so*' -print0)
-  if [ -n "$violations" ]; then
-    echo "check_layers: programs that need SDL or OpenGL libraries outside the backend:$violations"
-    return 1
-  fi
-}
+here=$(cd "$(dirname "$0")" && pwd)
 
 check() {
-  local src=$1 build=$2 status=0
-  PLATFORM_TARGETS=$(platform_targets "$build" | tr '\n' ' ')
-  check_headers "$src" || status=1
-  check_link_graph "$build" || status=1
-  check_programs "$build" || status=1
-  return $status
+  python3 "$here/check_layers.py" "$1/scripts/layers.txt" "$1" "$2"
 }
 
-# A scratch project shaped like ours: physics links a library that links SDL2, and a physics test
-# program links physics; a physics source includes SDL.h. Each check must name them; with the link and
-# the include removed, all must pass.
+# A scratch project shaped like ours, with a table of its own: the SDL backend, physics, and physics'
+# tests. Planted: physics links the backend, a physics source includes SDL.h and one includes the app above
+# it, and the table lets a folder use one below it. Each must be named; with them removed, all passes.
 self_test() {
-  local dir
+  local dir out
   dir=$(mktemp -d)
   trap 'rm -rf "$dir"' RETURN
-  mkdir -p "$dir/src/physics" "$dir/src/platform"
-  printf 'add_library(cave_platform_sdl_gl STATIC backend.cpp)\ntarget_link_libraries(cave_platform_sdl_gl PUBLIC SDL2::SDL2)\n' \
-    >"$dir/src/platform/CMakeLists.txt"
-  printf 'int physicsStep() { return 0; }\n' >"$dir/src/physics/step.cpp"
-  printf '#include <SDL.h>\nint backend() { return SDL_Init(0); }\n' >"$dir/src/platform/backend.cpp"
-  printf 'int main() { return 0; }\n' >"$dir/src/physics/test.cpp"
-  cat >"$dir/src/CMakeLists.txt" <<'EOF'
+  mkdir -p "$dir/src/physics/tests" "$dir/src/platform/sdl" "$dir/src/app" "$dir/src/scripts"
+  cat >"$dir/src/scripts/layers.txt" <<'TABLE'
+platform/sdl    SDL2
+physics         -
+physics/tests   physics
+app             physics
+TABLE
+  printf 'add_library(cave_platform_sdl STATIC backend.cpp)\ntarget_link_libraries(cave_platform_sdl PUBLIC SDL2::SDL2)\n' \
+    >"$dir/src/platform/sdl/CMakeLists.txt"
+  printf '#include <SDL.h>\nint backend() { return SDL_Init(0); }\n' >"$dir/src/platform/sdl/backend.cpp"
+  printf 'int backend();\nint physicsStep() { return backend(); }\n' >"$dir/src/physics/step.cpp"
+  printf 'int physicsStep();\nint main() { return physicsStep(); }\n' >"$dir/src/physics/tests/test.cpp"
+  printf 'int shell() { return 0; }\n' >"$dir/src/app/shell.h"
+  cat >"$dir/src/CMakeLists.txt" <<'EOF2'
 cmake_minimum_required(VERSION 3.20)
 project(planted LANGUAGES CXX)
 find_package(SDL2 REQUIRED)
 option(PLANT "link the backend into physics" ON)
-add_subdirectory(platform)
-add_library(cave_physics STATIC physics/step.cpp)
+add_subdirectory(platform/sdl)
+add_subdirectory(physics)
+EOF2
+  cat >"$dir/src/physics/CMakeLists.txt" <<'EOF2'
+add_library(cave_physics STATIC step.cpp)
 if(PLANT)
-  target_link_libraries(cave_physics PUBLIC cave_platform_sdl_gl)
+  target_link_libraries(cave_physics PUBLIC cave_platform_sdl)
 endif()
-add_executable(physics_tests physics/test.cpp)
-target_link_libraries(physics_tests PRIVATE cave_physics)
-EOF
+add_subdirectory(tests)
+EOF2
+  printf 'add_executable(physics_tests test.cpp)\ntarget_link_libraries(physics_tests PRIVATE cave_physics)\n' \
+    >"$dir/src/physics/tests/CMakeLists.txt"
   cmake -S "$dir/src" -B "$dir/build" >/dev/null
-  local out
+  cmake --build "$dir/build" >/dev/null
   if out=$(check "$dir/src" "$dir/build" 2>&1); then
     echo "check_layers: self-test: the planted link passed the check"
     return 1
   fi
   echo "$out"
-  if ! grep -q "cave_physics physics_tests" <<<"$out"; then
-    echo "check_layers: self-test: the planted link was not reported"
-    return 1
-  fi
-  printf '#include <SDL.h>\nint physicsStep() { return 0; }\n' >"$dir/src/physics/step.cpp"
-  if ! out=$(check_headers "$dir/src" 2>&1) && grep -q "physics/step.cpp" <<<"$out"; then
-    echo "$out"
-  else
-    echo "check_layers: self-test: the planted include was not reported"
-    return 1
-  fi
+  grep -q "cave_physics (physics) links cave_platform_sdl" <<<"$out" ||
+    { echo "check_layers: self-test: the planted link was not reported"; return 1; }
+  grep -q "physics_tests (physics/tests) needs libSDL2" <<<"$out" ||
+    { echo "check_layers: self-test: the program that needs SDL2 was not reported"; return 1; }
+
+  printf '#include <SDL.h>\n#include "app/shell.h"\nint physicsStep() { return 0; }\n' >"$dir/src/physics/step.cpp"
+  out=$(check "$dir/src" "$dir/build" 2>&1) && { echo "check_layers: self-test: the planted includes passed"; return 1; }
+  echo "$out"
+  grep -q "physics/step.cpp:1: physics includes SDL.h" <<<"$out" &&
+    grep -q "physics/step.cpp:2: physics includes app/shell.h (app)" <<<"$out" ||
+    { echo "check_layers: self-test: the planted includes were not reported"; return 1; }
+
   printf 'int physicsStep() { return 0; }\n' >"$dir/src/physics/step.cpp"
+  printf 'physics/tests   physics app\n' >>"$dir/src/scripts/layers.txt"
+  out=$(check "$dir/src" "$dir/build" 2>&1) && { echo "check_layers: self-test: a use of a lower line passed"; return 1; }
+  echo "$out"
+  grep -q "physics/tests has two lines" <<<"$out" ||
+    { echo "check_layers: self-test: the table's fault was not reported"; return 1; }
+  sed -i '$d' "$dir/src/scripts/layers.txt"
+  sed -i 's/^physics         -$/physics         app/' "$dir/src/scripts/layers.txt"
+  out=$(check "$dir/src" "$dir/build" 2>&1) && { echo "check_layers: self-test: a use of a lower line passed"; return 1; }
+  echo "$out"
+  grep -q "physics uses app, which is not a line above it" <<<"$out" ||
+    { echo "check_layers: self-test: the upward use in the table was not reported"; return 1; }
+  sed -i 's/^physics         app$/physics         -/' "$dir/src/scripts/layers.txt"
   cmake -S "$dir/src" -B "$dir/build" -DPLANT=OFF >/dev/null
+  cmake --build "$dir/build" >/dev/null
+
   if ! out=$(check "$dir/src" "$dir/build" 2>&1); then
     echo "$out"
     echo "check_layers: self-test: the clean project failed the check"
@@ -161,7 +99,7 @@ if [ "${1:-}" = "--self-test" ]; then
   self_test
   exit
 fi
-SRC=${1:-$(cd "$(dirname "$0")/.." && pwd)}
+SRC=${1:-$(cd "$here/.." && pwd)}
 BUILD=${2:-$SRC/build/release}
 check "$SRC" "$BUILD"
-echo "check_layers: SDL2 and OpenGL stay in the backend"
+echo "check_layers: every include and link keeps to scripts/layers.txt"

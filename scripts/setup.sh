@@ -9,7 +9,7 @@ PACKAGES=(
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   xvfb xauth x11-utils
-  clang-format
+  clang-format python3
   clang libclang-rt-14-dev
   emscripten
 )

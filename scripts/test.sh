@@ -32,7 +32,7 @@ fi
 
 run_suite release
 echo "== layers =="
-# SDL2 and OpenGL only in the backend, the demo executable, the bench and their tests.
+# Every include and link keeps to scripts/layers.txt (SDL2 and OpenGL only in the backends and the hosts on them).
 bash scripts/check_layers.sh "$PWD" build/release
 echo "== math calls =="
 # Nothing that feeds the simulation or the generated data calls the math library but for sqrt.

@@ -131,21 +131,17 @@
   }
 
   // ---- options -------------------------------------------------------------------------------------
+  // The program reads them as NAME=VALUE, the run's options (frames, script, trace, record, data) as
+  // cave-demo reads its command line: a bad value is refused there, in cave-demo's words.
   const args = [];
   const frames = params.get('frames');
-  if (frames !== null) {
-    if (!/^[0-9]{1,10}$/.test(frames) || Number(frames) > 2147483647) {
-      fail('frames must be a whole number from 0 to 2147483647, not "' + frames.slice(0, 40) + '".');
-      return;
-    }
-    args.push('--frames', String(Number(frames)));
-  }
+  if (frames !== null) args.push('frames=' + frames);
   const wantTrace = params.get('trace') === '1';
-  if (wantTrace) args.push('--trace', TRACE_PATH);
-  args.push('--record', RECORD_PATH);
+  if (wantTrace) args.push('trace=' + TRACE_PATH);
+  args.push('record=' + RECORD_PATH);
   const wantShot = params.get('shot') === '1';
-  if (wantShot) args.push('--shot');
-  if (params.get('timing') === 'vsync') args.push('--vsync');
+  if (wantShot) args.push('shot=1');
+  if (params.get('timing') === 'vsync') args.push('timing=vsync');
   const scriptParam = params.get('script');
   const caveParam = params.get('cave');
 
@@ -528,12 +524,12 @@
     // One preRun function (Emscripten runs several in reverse order). The program starts in /input and
     // reads the script by its own name, which its messages then show.
     if (script) {
-      args.push('--script', script.name);
+      args.push('script=' + script.name);
       current.script = script.name;
     }
     if (cave) {
       current.cave = cave;
-      args.push('--data', '/runs/1'); // the first run folder, made once the file system is there
+      args.push('data=/runs/1'); // the first run folder, made once the file system is there
     }
     Module.preRun.push(() => {
       Module.FS.mkdir('/input');

@@ -2,14 +2,17 @@
 // message loop each time the browser's main loop calls, and the page's own controls around the system
 // (restart on another cave, pause, single step, slow motion, see-through)
 //
-// The page (cave-web.js) turns its URL parameters into these arguments:
-//   --frames N      end each run after N frames, as if Esc was pressed (0: no limit)
-//   --script FILE   replay key and mouse events by frame number (a file the page fetched into memory)
-//   --trace FILE    write the body trace of each run (kept in the in-memory file system for the page)
-//   --record FILE   write the key and mouse messages of each run as an input script (the page offers it)
-//   --data DIR      the folder of cave.x and the bitmaps of the first run (default /data, the preloaded ones)
-//   --shot          keep the last frame readable from the canvas, in the client area's own pixels
-//   --vsync         run a pass per animation frame of the display instead of when the next frame is due
+// The page (cave-web.js) passes its URL parameters as NAME=VALUE arguments, the run's options read and
+// refused as cave-demo's command line reads them (setDemoOption), with the files in the page's in-memory
+// file system:
+//   frames=N        end each run after N frames, as if Esc was pressed (0: no limit)
+//   script=FILE     replay key and mouse events by frame number (a file the page fetched into memory)
+//   trace=FILE      write the body trace of each run (kept in the in-memory file system for the page)
+//   record=FILE     write the key and mouse messages of each run as an input script (the page offers it)
+//   data=DIR        the folder of cave.x and the bitmaps of the first run (default /data, the preloaded ones)
+// and two of the page's own:
+//   shot=1          keep the last frame readable from the canvas, in the client area's own pixels
+//   timing=vsync    run a pass per animation frame of the display instead of when the next frame is due
 // and reads what the program reports through these Module functions, each called when present:
 //   caveStarted(triangles)      a run is set up (its cave has that many triangles); its first pass is due
 //   caveFrame(frames, ms, step) a frame was presented; the pass took ms milliseconds, the simulation step
@@ -29,7 +32,6 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,11 +43,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/camera.h"
-#include "app/demo/body_trace.h"
-#include "app/demo/demo_session.h"
-#include "app/demo/input_recorder.h"
-#include "app/demo/input_script.h"
+#include "app/demo/demo_options.h"
+#include "app/demo/demo_run.h"
 #include "app/scene_setup.h"
 #include "app/shell.h"
 #include "physics/bodies.h"
@@ -54,7 +53,6 @@
 #include "platform/win32.h"
 #include "platform/html5/html5_backend.h"
 #include "render/device.h"
-#include "scene/scene_classes.h"
 #include "platform/core/platform_core.h"
 
 namespace {
@@ -87,61 +85,25 @@ constexpr long MAX_TRACE_BYTES = 256L << 20;
 // this, units per second: a sphere lying on the cave's floor jitters far below it, a rolling one is above.
 constexpr float REST_SPEED = 0.5f;
 
-struct WebOptions {
-    int frames = 0;             // 0: no limit
-    std::string script;         // input script in the in-memory file system; empty: none
-    std::string trace;          // body trace to write; empty: none
-    std::string record;         // input script to record; empty: none
-    std::string data = "/data"; // the preloaded cave.x and bitmaps; the debug log goes here too
+// What the page asks of every run besides the run's own options.
+struct PageOptions {
     bool preserveFrame = false; // keep the last frame readable from the canvas (screenshots)
     bool vsync = false;         // EM_TIMING_RAF instead of passes timed to the next frame
 };
 
-// A whole decimal number in 0 .. INT_MAX, digits only.
-bool parseCount(const char* text, int& out) {
-    if (!text || !*text) return false;
-    long long value = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        value = value * 10 + (*p - '0');
-        if (value > INT_MAX) return false;
-    }
-    out = static_cast<int>(value);
-    return true;
-}
-
-bool parseWebOptions(int argc, char** argv, WebOptions& options, std::string& error) {
+// Reads the page's NAME=VALUE arguments: the page's own, and the run's options through setDemoOption.
+bool readArguments(int argc, char** argv, DemoOptions& options, PageOptions& page, std::string& error) {
+    options.dataDir = "/data"; // the preloaded cave.x and bitmaps; the debug log goes here too
     for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        if (option == "--frames" || option == "--script" || option == "--trace" || option == "--data" ||
-            option == "--record") {
-            if (!value) {
-                error = option + " needs a value";
-                return false;
-            }
-            ++i;
-            if (option == "--frames") {
-                if (!parseCount(value, options.frames)) {
-                    error = "frames must be a whole number from 0 to 2147483647, not \"" +
-                            std::string(value).substr(0, 40) + "\"";
-                    return false;
-                }
-            } else if (option == "--script") {
-                options.script = value;
-            } else if (option == "--trace") {
-                options.trace = value;
-            } else if (option == "--record") {
-                options.record = value;
-            } else {
-                options.data = value;
-            }
-        } else if (option == "--shot") {
-            options.preserveFrame = true;
-        } else if (option == "--vsync") {
-            options.vsync = true;
-        } else {
-            error = "unknown option " + option.substr(0, 40);
+        const std::string argument = argv[i];
+        const size_t equals = argument.find('=');
+        const std::string name = argument.substr(0, equals);
+        const std::string value = equals == std::string::npos ? "" : argument.substr(equals + 1);
+        if (name == "shot") {
+            page.preserveFrame = value == "1";
+        } else if (name == "timing") {
+            page.vsync = value == "vsync";
+        } else if (!setDemoOption(options, name, value, error)) {
             return false;
         }
     }
@@ -151,26 +113,23 @@ bool parseWebOptions(int argc, char** argv, WebOptions& options, std::string& er
 // The demo in the page: the options, and the run now shown (one at a time; a restart ends the run and
 // starts the next one on the same canvas). Lives for the page's lifetime: the browser calls pass() after
 // main has returned.
-struct WebRun {
-    WebOptions options;
-    BodyTrace trace;
-    InputRecorder recorder;
-    std::unique_ptr<ScriptPlayer> script;
-    std::unique_ptr<DemoSession> session;
-    std::string scriptPath;   // the run's input script, or empty
-    std::string debugLogPath; // the debug log of the run's folder
-    HWND window = nullptr;    // the system's main window, or null
-    bool started = false;     // the browser backend and the window are up
-    bool looping = false;     // the browser's main loop calls pass()
-    bool ended = true;        // no run is going on (before the first, or after WM_QUIT)
-    bool paused = false;      // the page holds the frames
-    int framesToStep = 0;     // frames still to present while paused
-    int slowEvery = 1;        // a pass every 1st, 2nd or 4th animation frame
-    double stepStart = 0;     // performance.now() before this frame's simulation step
-    double stepMs = 0;        // the last simulation step's time
+struct Page {
+    DemoOptions options;
+    PageOptions page;
+    std::unique_ptr<DemoRun> run; // the run now shown, or null
+    std::string debugLogPath;     // the debug log of the run's folder
+    HWND window = nullptr;        // the system's main window, or null
+    bool started = false;         // the browser backend and the window are up
+    bool looping = false;         // the browser's main loop calls pass()
+    bool ended = true;            // no run is going on (before the first, or after WM_QUIT)
+    bool paused = false;          // the page holds the frames
+    int framesToStep = 0;         // frames still to present while paused
+    int slowEvery = 1;            // a pass every 1st, 2nd or 4th animation frame
+    double stepStart = 0;         // performance.now() before this frame's simulation step
+    double stepMs = 0;            // the last simulation step's time
 };
 
-WebRun run;
+Page run;
 std::string lastError; // why the page's last restart was refused
 
 void beforeStep() {
@@ -179,15 +138,16 @@ void beforeStep() {
 
 void afterStep() {
     run.stepMs = emscripten_performance_now() - run.stepStart;
-    demoHookAfterStep();
 }
 
-// Closes the run's trace and recording; reports a failure to write them on the page.
-void closeRunFiles() {
-    std::string error;
-    if (!run.trace.close(error)) pageFailed(error.c_str());
-    const int frames = run.session ? run.session->framesPresented() : 0;
-    if (run.recorder.isOpen() && !run.recorder.close(frames, error)) pageFailed(error.c_str());
+// Ends the run now shown: its hooks go, its trace and recording are closed (a failure to write them is a
+// line on the page). Returns its frames.
+int endRunFiles() {
+    if (!run.run) return 0;
+    const int frames = run.run->framesPresented();
+    run.run->finish(0);
+    run.run.reset();
+    return frames;
 }
 
 // Takes the system down: its window (WM_DESTROY frees the scene and the device), the backend with its
@@ -200,11 +160,7 @@ void stopRun() {
     }
     if (run.window && IsWindow(run.window)) DestroyWindow(run.window);
     run.window = nullptr;
-    activeDemoSession = nullptr;
-    beforeStepHook = nullptr;
-    afterStepHook = nullptr;
-    framePresentedHook = nullptr;
-    platformSetMessageObserver(nullptr);
+    endRunFiles();
     if (run.started) platformStopHtml5();
     run.started = false;
     resetDemonstration();
@@ -212,8 +168,7 @@ void stopRun() {
 
 void finish(int exitCode) {
     run.ended = true;
-    closeRunFiles();
-    const int frames = run.session->framesPresented();
+    const int frames = endRunFiles();
     stopRun();
     pageEnded(exitCode, frames);
 }
@@ -230,7 +185,7 @@ bool framesRun() {
 // out the rest (waitForDueTick). While no frames run, a pass every 20 ms keeps the page's controls and
 // messages served. With --vsync, or in slow motion, the display's animation frames drive the passes.
 void scheduleNextPass(uint32_t passStartTicks) {
-    if (run.options.vsync || run.slowEvery > 1) return;
+    if (run.page.vsync || run.slowEvery > 1) return;
     int wait = static_cast<int>(FRAME_INTERVAL_MS);
     if (framesRun()) {
         int32_t due = static_cast<int32_t>(lastFrameTime + FRAME_INTERVAL_MS - passStartTicks) - 2;
@@ -242,7 +197,7 @@ void scheduleNextPass(uint32_t passStartTicks) {
 // A pass that came at most three ticks before the next frame is due waits for that tick, so that the frame
 // starts on it.
 void waitForDueTick() {
-    if (run.options.vsync || run.slowEvery > 1 || !framesRun()) return;
+    if (run.page.vsync || run.slowEvery > 1 || !framesRun()) return;
     const uint32_t due = lastFrameTime + FRAME_INTERVAL_MS;
     const int32_t left = static_cast<int32_t>(due - GetTickCount());
     if (left <= 0 || left > 3) return;
@@ -254,7 +209,7 @@ void waitForDueTick() {
 void setLoopTiming() {
     if (run.slowEvery > 1)
         emscripten_set_main_loop_timing(EM_TIMING_RAF, run.slowEvery);
-    else if (run.options.vsync)
+    else if (run.page.vsync)
         emscripten_set_main_loop_timing(EM_TIMING_RAF, 1);
     else
         emscripten_set_main_loop_timing(EM_TIMING_SETTIMEOUT, 0);
@@ -270,18 +225,18 @@ void pass() {
     waitForDueTick();
     const uint32_t startTicks = GetTickCount();
     const double start = emscripten_performance_now();
-    const int before = run.session->framesPresented();
+    const int before = run.run->framesPresented();
     int exitCode = 0;
-    bool running = runFramePass(&exitCode); // one pass of WinMain's loop
-    const int after = run.session->framesPresented();
+    bool running = run.run->pass(exitCode); // one pass of WinMain's loop
+    const int after = run.run->framesPresented();
     if (after != before) {
         if (run.framesToStep > 0) --run.framesToStep;
         pageFrame(after, emscripten_performance_now() - start, run.stepMs);
         struct stat traced;
-        if (run.trace.isOpen() && stat(run.options.trace.c_str(), &traced) == 0 &&
+        if (run.run->tracing() && stat(run.options.trace.c_str(), &traced) == 0 &&
             traced.st_size >= MAX_TRACE_BYTES) {
             std::string error;
-            if (!run.trace.close(error)) pageFailed(error.c_str());
+            if (!run.run->stopTrace(error)) pageFailed(error.c_str());
             pageTraceStopped(after);
         }
     }
@@ -298,49 +253,38 @@ void pass() {
 // old one was taken down leaves the page without a demo (returns false, `fatal` true).
 bool startRun(const std::string& dataDir, const std::string& scriptPath, std::string& error, bool& fatal) {
     fatal = false;
-    std::vector<ScriptEvent> events;
-    if (!scriptPath.empty() && !loadInputScript(scriptPath, events, error)) return false;
-    struct stat folder;
-    if (stat(dataDir.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
-        error = "the data files are missing (no " + dataDir + ")";
-        return false;
-    }
+    DemoOptions options = run.options;
+    options.dataDir = dataDir;
+    options.script = scriptPath;
+    auto next = std::make_unique<DemoRun>("cave-demo");
+    next->reportLine = pageFailed;
+    int exitCode = 0;
+    if (!next->prepare(options, error, exitCode)) return false;
 
-    if (!run.ended) closeRunFiles();
+    if (!run.ended) endRunFiles();
     stopRun();
     run.ended = true;
     fatal = true;
-    if (chdir(dataDir.c_str()) != 0) {
-        error = "cannot work in " + dataDir;
-        return false;
-    }
-    if (!run.options.trace.empty() && !run.trace.open(run.options.trace, error)) return false;
-    if (!run.options.record.empty() && !run.recorder.open(run.options.record, error)) return false;
+    if (!next->open(error, exitCode)) return false;
 
     Html5Options html5;
-    html5.preserveDrawingBuffer = run.options.preserveFrame;
-    html5.scaleToCanvas = !run.options.preserveFrame; // a saved frame is the client area's own pixels
+    html5.preserveDrawingBuffer = run.page.preserveFrame;
+    html5.scaleToCanvas = !run.page.preserveFrame; // a saved frame is the client area's own pixels
     run.debugLogPath = dataDir + "/" + vokDebugLogName;
     html5.debugLogPath = run.debugLogPath.c_str();
     const char* reason = nullptr;
     if (!platformStartHtml5(html5, &reason)) {
+        next->finish(1);
         error = reason ? reason : "the browser backend could not start";
         return false;
     }
     run.started = true;
+    run.run = std::move(next);
+    run.run->hostHooks.beforeStep = beforeStep;
+    run.run->hostHooks.afterStep = afterStep;
+    run.run->attach();
 
-    run.scriptPath = scriptPath;
-    run.script = std::make_unique<ScriptPlayer>(std::move(events));
-    run.session = std::make_unique<DemoSession>(run.trace.isOpen() ? &run.trace : nullptr, run.script.get(),
-                                                run.options.frames);
-    run.session->setRecorder(run.recorder.isOpen() ? &run.recorder : nullptr);
-    activeDemoSession = run.session.get();
-    beforeStepHook = beforeStep;
-    afterStepHook = afterStep;
-    framePresentedHook = demoHookFramePresented;
-    platformSetMessageObserver(demoHookMessageTaken);
-
-    run.window = createMainWindow(nullptr, nullptr, SW_SHOWNORMAL);
+    run.window = run.run->openWindow();
     if (run.window == nullptr) {
         stopRun();
         error = "the scene could not be set up (the console has the reason)";
@@ -348,7 +292,6 @@ bool startRun(const std::string& dataDir, const std::string& scriptPath, std::st
     }
     run.ended = false;
     run.framesToStep = 0;
-    demoHookBeforeLoop();
     pageStarted(worldMeshCount > 0 && worldMeshes[0] ? worldMeshes[0]->vertexCount / 3 : 0);
     emscripten_set_main_loop(pass, 0, 0);
     run.looping = true;
@@ -417,13 +360,12 @@ EMSCRIPTEN_KEEPALIVE int caveBodiesAtRest() {
 
 int main(int argc, char** argv) {
     std::string error;
-    if (!parseWebOptions(argc, argv, run.options, error)) {
+    if (!readArguments(argc, argv, run.options, run.page, error)) {
         pageFailed(error.c_str());
         return 2;
     }
-    VokRegisterSceneClasses();
     bool fatal = false;
-    if (!startRun(run.options.data, run.options.script, error, fatal)) {
+    if (!startRun(run.options.dataDir, run.options.script, error, fatal)) {
         pageFailed(error.c_str());
         return fatal ? 1 : 2;
     }

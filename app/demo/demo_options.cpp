@@ -1,88 +1,108 @@
-// demo_options.cpp -- reads cave-demo's command line with CLI11
+// demo_options.cpp -- the options of a run: each read from its text, and checked together
 #include "app/demo/demo_options.h"
-#include "platform/sdl/sdl_backend.h"
 
-#include <CLI/CLI.hpp>
-
-#include <climits>
-#include <cstdio>
 #include <filesystem>
-#include <map>
 #include <iterator>
-#include <sstream>
 #include <utility>
 
 namespace {
 
-const char* const DESCRIPTION =
-    "cave-demo: 101 spheres fall into a textured cave.\n"
-    "Controls: arrow up/down roll the ball, arrow left/right turn the view, space lifts the ball,\n"
-    "shift shows the see-through view, the left mouse button drags a sphere, Esc quits.\n"
-    "Without options it runs in a window and reads cave.x, check.bmp, map.bmp and block.bmp\n"
-    "from the working directory.";
+// The value as a message shows it, in quotes: a word at most 40 characters long, a path 400.
+std::string quoted(const std::string& value, size_t limit = 40) {
+    return "\"" + (value.size() > limit ? value.substr(0, limit) + "..." : value) + "\"";
+}
 
-const char* const FOOTER =
-    "Input script (--script): one event per line, FRAME EVENT [ARGS], frame 1 first, frame numbers\n"
-    "never decreasing; blank lines and lines whose first non-blank character is # are skipped.\n"
-    "EVENT is keydown KEY or keyup KEY (KEY: up, down, left, right, space, shift, escape), or\n"
-    "mousedown X Y, mousemove X Y or mouseup X Y in client pixels. The events of frame N arrive\n"
-    "after frame N-1 is shown and before frame N starts.\n"
-    "Trace (--trace): a header line, then one row per body per frame (frame 0: before the first\n"
-    "step): frame, body, world matrix rows 0-2 and position, velocity, angular velocity, force, torque.\n"
-    "Recording (--record): the key and mouse events the run receives, written as an input script\n"
-    "(the keys above and the left button), each with the frame it came before; --script replays it.\n"
-    "Exit status: 0 after a normal end, 1 when the demo cannot start or write its output, 2 after a\n"
-    "bad option or script.";
+// A whole decimal number in 0 .. DEMO_MAX_FRAMES, digits only.
+bool parseFrameCount(const std::string& text, int& out) {
+    if (text.empty()) return false;
+    long long value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+        if (value > DEMO_MAX_FRAMES) return false;
+    }
+    out = static_cast<int>(value);
+    return true;
+}
+
+bool parseFlag(const std::string& text, bool& out) {
+    if (text.empty() || text == "1" || text == "true") {
+        out = true;
+        return true;
+    }
+    if (text == "0" || text == "false") {
+        out = false;
+        return true;
+    }
+    return false;
+}
 
 } // namespace
 
-DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions& options) {
-    CLI::App app(DESCRIPTION, "cave-demo");
-    app.option_defaults()->always_capture_default(false);
-    app.footer(FOOTER);
-    app.add_option("--data", options.dataDir,
-                   "work in DIR: read the scene and bitmaps from it and append VokDebug.txt there")
-        ->type_name("DIR")
-        ->check(CLI::ExistingDirectory.description(""));
-    app.add_flag("--headless", options.headless,
-                 "run offscreen with a virtual clock (every pass renders a frame); message boxes on stderr");
-    app.add_option("--frames", options.frames, "quit after N frames (N >= 1), as if Esc was pressed")
-        ->type_name("N")
-        ->check(CLI::Range(1, INT_MAX).description(""));
-    app.add_option("--screenshot", options.screenshot, "save the last frame as a PNG file")
-        ->type_name("FILE.png");
-    app.add_option("--trace", options.trace, "write every body's state after every step as CSV")
-        ->type_name("FILE.csv");
-    app.add_option("--script", options.script, "deliver key and mouse events by frame number")
-        ->type_name("FILE")
-        ->check(CLI::ExistingFile.description(""));
-    const std::map<std::string, PlatformRenderer> renderers = {{"fixed", PlatformRenderer::FixedFunction},
-                                                               {"shader", PlatformRenderer::Shader}};
-    app.add_option("--renderer", options.renderer,
-                   std::string("draw with OpenGL's fixed function or with shaders (default: ") +
-                       (DEMO_DEFAULT_RENDERER == PlatformRenderer::Shader ? "shader" : "fixed") + ")")
-        ->type_name("fixed|shader")
-        ->transform(CLI::CheckedTransformer(renderers).description(""));
-    app.add_option("--record", options.record,
-                   "write the key and mouse events of the run as an input script (replay with --script)")
-        ->type_name("FILE");
-    app.add_flag("--fullscreen", options.fullscreen,
-                 "fill the screen with the window (its 640 x 480 picture scaled to fit, aspect kept)")
-        ->excludes("--headless");
-
-    DemoParseResult result;
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), stdout);
-        return result;
-    } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "cave-demo: %s\nRun with --help for more information.\n", e.what());
-        result.exitCode = 2;
-        return result;
+bool setDemoOption(DemoOptions& options, const std::string& name, const std::string& value,
+                   std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (name == "frames") {
+        if (parseFrameCount(value, options.frames)) return true;
+        error = "frames must be a whole number from 0 to " + std::to_string(DEMO_MAX_FRAMES) + ", not " +
+                quoted(value);
+        return false;
     }
-    result.run = true;
-    return result;
+    if (name == "data") {
+        if (!value.empty() && fs::is_directory(value, ec)) {
+            options.dataDir = value;
+            return true;
+        }
+        error = "data must be an existing directory, not " + quoted(value, 400);
+        return false;
+    }
+    if (name == "script") {
+        if (!value.empty() && fs::is_regular_file(value, ec)) {
+            options.script = value;
+            return true;
+        }
+        error = "script must be an existing file, not " + quoted(value, 400);
+        return false;
+    }
+    if (name == "renderer") {
+        if (value == "fixed" || value == "shader") {
+            options.renderer = value == "fixed" ? DemoRenderer::FixedFunction : DemoRenderer::Shader;
+            return true;
+        }
+        error = "renderer must be fixed or shader, not " + quoted(value);
+        return false;
+    }
+    std::string* file = name == "screenshot" ? &options.screenshot
+                        : name == "trace"    ? &options.trace
+                        : name == "record"   ? &options.record
+                                             : nullptr;
+    if (file) {
+        if (!value.empty()) {
+            *file = value;
+            return true;
+        }
+        error = name + " must name a file";
+        return false;
+    }
+    bool* flag = name == "headless"     ? &options.headless
+                 : name == "fullscreen" ? &options.fullscreen
+                                        : nullptr;
+    if (flag) {
+        if (parseFlag(value, *flag)) return true;
+        error = name + " takes no value but 1 or 0, not " + quoted(value);
+        return false;
+    }
+    error = "there is no option " + quoted(name);
+    return false;
+}
+
+bool checkDemoOptions(const DemoOptions& options, std::string& error) {
+    if (options.fullscreen && options.headless) {
+        error = "--fullscreen needs a window: it does not go with --headless";
+        return false;
+    }
+    return checkDemoFiles(options, error);
 }
 
 void resolveDemoPaths(DemoOptions& options, const std::string& startDir) {

@@ -260,6 +260,7 @@ bool platformStartHtml5(const Html5Options& options, const char** error) {
         *error = "the page has no canvas for the demo";
         return false;
     }
+    if (!html5StartContext(s.canvas, options.preserveDrawingBuffer, error)) return false;
 
     platformSetBackend(&html5Backend);
     platformUseVirtualClock(false);

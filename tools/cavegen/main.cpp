@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "cave_version.h"
 #include "tools/cavegen/assets.h"
 #include "tools/cavegen/gallery.h"
 
@@ -22,6 +23,10 @@ void printUsage(std::FILE* to) {
 int main(int argc, char** argv) {
     if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
         printUsage(stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("cave-gen " CAVE_VERSION);
         return 0;
     }
     const bool gallery = argc == 3 && std::strcmp(argv[1], "--gallery") == 0;

@@ -20,23 +20,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
-#include "app/camera.h"
 #include "app/demo/body_trace.h"
-#include "app/demo/demo_session.h"
-#include "app/demo/input_script.h"
+#include "cave_version.h"
+#include "app/demo/demo_run.h"
 #include "app/picking.h"
-#include "app/shell.h"
 #include "physics/simulation.h"
 #include "app/testing/demo_scenes.h"
 #include "physics/testing/test_scenes.h"
 #include "platform/testing/recorded_device.h"
 #include "platform/win32.h"
-#include "scene/scene_classes.h"
 #include "platform/core/platform_core.h"
 
 namespace {
@@ -66,60 +62,44 @@ bool closeTrace(BodyTrace& trace) {
 int framesSeen = 0;
 bool wasDragging = false;
 
-// After each presented frame: report a pick (so that a check can tell that its drag took hold), drop the
-// recorder's call log (a long run would otherwise keep every call), then cave-demo's own bookkeeping.
+// After each presented frame, before the run's own bookkeeping: report a pick (so that a check can tell
+// that its drag took hold) and drop the recorder's call log (a long run would otherwise keep every call).
 void onFramePresented() {
     ++framesSeen;
     if (dragging && !wasDragging)
         std::fprintf(stderr, "cave-tracecheck: frame %d: body %d picked\n", framesSeen, pickedBody);
     wasDragging = dragging != 0;
     recordClearCalls();
-    demoHookFramePresented();
 }
 
 int runDemo(const char* dataDir, const char* scriptPath, int frames, const char* tracePath) {
     // The script and the trace are named relative to the starting directory, the data files to DATA_DIR.
-    std::vector<ScriptEvent> events;
+    DemoOptions options;
+    options.dataDir = dataDir;
+    options.script = scriptPath;
+    options.trace = tracePath;
+    options.frames = frames;
+    std::error_code ec;
+    resolveDemoPaths(options, std::filesystem::current_path(ec).string());
+    DemoRun run("cave-tracecheck");
     std::string error;
-    if (!loadInputScript(scriptPath, events, error)) {
+    int exitCode = 0;
+    if (!run.prepare(options, error, exitCode) || !run.open(error, exitCode)) {
         std::fprintf(stderr, "cave-tracecheck: %s\n", error.c_str());
-        return 2;
-    }
-    BodyTrace trace;
-    if (!trace.open(tracePath, error)) {
-        std::fprintf(stderr, "cave-tracecheck: %s\n", error.c_str());
-        return 1;
-    }
-    if (chdir(dataDir) != 0) {
-        std::fprintf(stderr, "cave-tracecheck: cannot work in %s: %s\n", dataDir, std::strerror(errno));
-        return 2;
+        return exitCode;
     }
 
-    ScriptPlayer script(std::move(events));
-    DemoSession session(&trace, &script, frames);
-    activeDemoSession = &session;
-    beforeMessageLoopHook = demoHookBeforeLoop;
-    afterStepHook = demoHookAfterStep;
-    framePresentedHook = onFramePresented;
+    // The platform core on its own (a virtual clock, 20 ms per idle poll) and the recorded device.
     platformReset();
     platformUseVirtualClock(true, 20);
     recordReset();
-
-    VokRegisterSceneClasses();
-    char commandLine[] = "";
-    int exitCode = WinMain(nullptr, nullptr, commandLine, SW_SHOWNORMAL);
-    if (exitCode != 0)
-        std::fprintf(stderr, "cave-tracecheck: the demo could not start (exit code %d)\n", exitCode);
-
-    activeDemoSession = nullptr;
-    beforeMessageLoopHook = nullptr;
-    afterStepHook = nullptr;
-    framePresentedHook = nullptr;
+    run.hostHooks.framePresented = onFramePresented;
+    run.attach();
+    exitCode = run.finish(run.runWinMain());
     platformReset();
-    if (!closeTrace(trace) && exitCode == 0) exitCode = 1;
-    if (exitCode == 0 && session.framesPresented() != frames) {
-        std::fprintf(stderr, "cave-tracecheck: the demo ended after %d of %d frames\n",
-                     session.framesPresented(), frames);
+    if (exitCode == 0 && run.framesPresented() != frames) {
+        std::fprintf(stderr, "cave-tracecheck: the demo ended after %d of %d frames\n", run.framesPresented(),
+                     frames);
         exitCode = 1;
     }
     return exitCode;
@@ -150,6 +130,14 @@ int runCave(int steps, const char* tracePath) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("cave-tracecheck " CAVE_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(USAGE, stdout);
+        return 0;
+    }
     if (argc == 6 && std::strcmp(argv[1], "demo") == 0) {
         const int frames = parseCount(argv[4]);
         if (frames == 0) {

@@ -1,6 +1,8 @@
 // xdump.cpp -- JSON dumps of what the scene reader builds from a .x file, and of its tokens
 #include "tools/xdump/xdump.h"
 
+#include "cave_version.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -184,12 +186,23 @@ void DumpTokens(std::string& out, const char* fileName) {
 }
 
 const char USAGE[] = "usage: cave-xdump FILE\n       cave-xdump --tokens FILE\n";
+const char HELP[] = "Prints what the scene reader builds from a .x file as JSON (--tokens: its tokens).\n"
+                    "Exit status: 0 after a dump, 1 when FILE cannot be read, 2 after bad arguments.\n";
 
 } // namespace
 
 int XdumpMain(int argc, const char* const* argv, std::string& out, std::string& err) {
     bool tokens = false;
     const char* fileName = nullptr;
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        out += "cave-xdump " CAVE_VERSION "\n";
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        out += USAGE;
+        out += HELP;
+        return 0;
+    }
     if (argc == 2 && std::strcmp(argv[1], "--tokens") != 0) {
         fileName = argv[1];
     } else if (argc == 3 && std::strcmp(argv[1], "--tokens") == 0) {

@@ -1,6 +1,8 @@
 // demo_support_test.cpp -- cave-demo's options, input scripts, body trace and frame-loop hooks
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -21,7 +23,6 @@
 #include "physics/bodies.h"
 #include "physics/simulation.h"
 #include "platform/win32.h"
-#include "platform/sdl/sdl_backend.h"
 
 namespace fs = std::filesystem;
 
@@ -111,7 +112,6 @@ TEST(DemoOptions, ReadsEveryOptionAndRejectsBadOnes) {
     std::string missingDir = (dir.path / "nowhere").string();
     std::string missingScript = (dir.path / "none.txt").string();
     const std::vector<std::vector<const char*>> bad = {
-        {"--frames", "0"},
         {"--frames", "ten"},
         {"--data", missingDir.c_str()},
         {"--script", missingScript.c_str()},
@@ -146,9 +146,9 @@ TEST(DemoOptions, RendererIsFixedOrShaderAndNothingElse) {
     ASSERT_TRUE(parse({}, o).run);
     EXPECT_EQ(o.renderer, DEMO_DEFAULT_RENDERER);
     ASSERT_TRUE(parse({"--renderer", "shader"}, o).run);
-    EXPECT_EQ(o.renderer, PlatformRenderer::Shader);
+    EXPECT_EQ(o.renderer, DemoRenderer::Shader);
     ASSERT_TRUE(parse({"--renderer", "fixed"}, o).run);
-    EXPECT_EQ(o.renderer, PlatformRenderer::FixedFunction);
+    EXPECT_EQ(o.renderer, DemoRenderer::FixedFunction);
     for (const char* bad : {"vulkan", "", "Shader", "es"}) {
         std::string err;
         DemoParseResult r = parse({"--renderer", bad}, o, &err);
@@ -156,6 +156,46 @@ TEST(DemoOptions, RendererIsFixedOrShaderAndNothingElse) {
         EXPECT_EQ(r.exitCode, 2) << bad;
         EXPECT_EQ(err.rfind("cave-demo: ", 0), 0u) << err;
     }
+}
+
+// The command line and the page's URL read the options through one function: a value is taken or refused
+// alike, in the same words (the page shows them after "cave-demo could not start: "; its browser test
+// expects the frames sentence below).
+TEST(DemoOptions, CommandLineAndPageRefuseABadValueInTheSameWords) {
+    EXPECT_EQ(DEMO_MAX_FRAMES, INT_MAX);
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"frames", "ten"}, {"frames", "-1"},       {"frames", "2147483648"},    {"frames", ""},
+        {"frames", "1e3"}, {"renderer", "vulkan"}, {"data", "/nowhere/at/all"}, {"script", "/nowhere.txt"},
+        {"trace", ""},
+    };
+    for (const auto& [name, value] : bad) {
+        DemoOptions fromPage, fromCommandLine;
+        std::string pageError, commandLineError;
+        EXPECT_FALSE(setDemoOption(fromPage, name, value, pageError)) << name << "=" << value;
+        const std::string flag = "--" + name;
+        EXPECT_FALSE(parse({flag.c_str(), value.c_str()}, fromCommandLine, &commandLineError).run);
+        EXPECT_EQ(commandLineError, "cave-demo: " + pageError + "\nRun with --help for more information.\n")
+            << name << "=" << value;
+    }
+    std::string error;
+    DemoOptions o;
+    ASSERT_FALSE(setDemoOption(o, "frames", "ten", error));
+    EXPECT_EQ(error, "frames must be a whole number from 0 to 2147483647, not \"ten\"");
+    EXPECT_FALSE(setDemoOption(o, "speed", "2", error));
+    EXPECT_EQ(error, "there is no option \"speed\"");
+
+    // Good values give the same options both ways; 0 frames is no limit for both.
+    DemoOptions page, commandLine;
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"frames", "0"}, {"frames", "2147483647"}, {"renderer", "shader"}, {"trace", "t.csv"}}) {
+        ASSERT_TRUE(setDemoOption(page, name, value, error)) << error;
+        const std::string flag = "--" + name;
+        ASSERT_TRUE(parse({flag.c_str(), value.c_str()}, commandLine).run) << name;
+    }
+    EXPECT_EQ(page.frames, commandLine.frames);
+    EXPECT_EQ(page.frames, INT_MAX);
+    EXPECT_EQ(page.renderer, commandLine.renderer);
+    EXPECT_EQ(page.trace, commandLine.trace);
 }
 
 TEST(DemoOptions, RecordTakesAFileOfItsOwnThatNoOtherOptionNames) {

@@ -70,7 +70,7 @@ class ScaledWindow : public ::testing::Test {
 
     void TearDown() override {
         if (window && IsWindow(window)) DestroyWindow(window);
-        afterStepHook = nullptr;
+        frameLoopHooks.afterStep = nullptr;
         activeDemoSession = nullptr;
         delete session;
         std::string error;
@@ -105,7 +105,7 @@ class ScaledWindow : public ::testing::Test {
         ASSERT_TRUE(trace.open((folder / "t.csv").string(), error)) << error;
         session = new DemoSession(&trace, nullptr, 0);
         activeDemoSession = session;
-        afterStepHook = demoHookAfterStep;
+        frameLoopHooks.afterStep = demoHookAfterStep;
 
         PlatformOptions options;
         options.mode = PlatformMode::Windowed;
