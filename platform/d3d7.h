@@ -25,8 +25,10 @@
 #include "platform/win32.h"
 
 #if defined(CAVE_REAL_WIN32)
-// Built for the Windows host (platform/windows/): the real <ddraw.h> and <d3d.h> (ddraw.dll).
-#include "platform/windows/directx_api.h"
+// Built for the Windows host (platform/windows/): the real DirectDraw 7 and Direct3D 7 (ddraw.dll). The
+// interfaces, records, constants and GUIDs are MinGW-w64's <ddraw.h> and <d3d.h>; nothing is routed.
+#include <d3d.h>
+#include <ddraw.h>
 #else
 
 // ---------------------------------------------------------------------------------------------------------

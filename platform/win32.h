@@ -23,9 +23,30 @@
 #pragma once
 
 #if defined(CAVE_REAL_WIN32)
-// Built for the Windows host (platform/windows/): the real <windows.h>, with the few calls that the host
-// observes or feeds (the key state and the message queue) routed through it.
-#include "platform/windows/windows_api.h"
+// Built for the Windows host (platform/windows/, CAVE_REAL_WIN32): the real <windows.h>. The system's calls
+// go to user32, gdi32 and kernel32 themselves, but for two that the host routes through its own functions:
+// - GetKeyState: Windows keeps the key state for the input it makes itself, not for the key messages the
+//   host posts for an input script; the host's GetKeyState adds those keys, held from the moment their
+//   key-down message is taken from the queue until their key-up is, as the system sees them on Linux.
+// - PeekMessageA: the real call, after which the host follows its posted keys and shows every taken
+//   message to its observer (cave-demo's --record).
+// As on the other targets, the system's view of its platform brings the fixed-width integer types along.
+#include <cstddef>
+#include <cstdint>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+SHORT windowsHostGetKeyState(int virtKey);
+BOOL windowsHostPeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMessage);
+#define GetKeyState windowsHostGetKeyState
+#define PeekMessageA windowsHostPeekMessageA
+
 #else
 
 #include <cstddef>

@@ -9,7 +9,7 @@
 
 #include "platform/core/platform_core.h"
 
-// The real calls behind the routed names (windows_api.h).
+// The real calls behind the names platform/win32.h routes here.
 #undef GetKeyState
 #undef PeekMessageA
 

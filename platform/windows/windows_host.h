@@ -5,7 +5,7 @@
 // it the real headers). The host adds:
 // - input from a script: platformPostKey, platformPostMouseMove and platformPostMouseButton
 //   (platform/core/platform_core.h) post the messages Windows would send to the system's window, and the
-//   system's key reads see the posted keys (windows_api.h routes GetKeyState and PeekMessageA here);
+//   system's key reads see the posted keys (platform/win32.h routes GetKeyState and PeekMessageA here);
 // - the observer of taken messages (platformSetMessageObserver), which cave-demo's --record writes;
 // - the last frame as a PNG, read back from the back buffer (windowsHostCaptureFrame) and written with
 //   stb_image_write.
