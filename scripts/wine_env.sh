@@ -23,7 +23,8 @@ wine_start() {
     env -u DISPLAY wineboot --init >/dev/null 2>&1 || true
     wineserver --wait
   fi
-  wineserver --persistent
+  # (One already running for this prefix serves as well.)
+  wineserver --persistent 2>/dev/null || true
   # Wine's own background processes (services, devices, the desktop) start with the first program and
   # keep its standard output open; started here on /dev/null, they cannot hold the pipe of a test or
   # of a command substitution open after the program itself has ended.
