@@ -34,7 +34,9 @@ void WriteDebugLog(const char* text) {
     if (!text || vokLogBusy) return;
     vokLogBusy = true;
     {
-        TVokFileStream log(vokDebugLogName, "a+");
+        // Appended as bytes: the lines carry their own CR LF, which a text-mode stream on Windows would
+        // turn into CR CR LF.
+        TVokFileStream log(vokDebugLogName, "ab+");
         if (log.file) {
             std::fseek(log.file, 0, SEEK_END);
             size_t length = std::strlen(text);

@@ -24,6 +24,13 @@
 
 #include "platform/win32.h"
 
+#if defined(CAVE_REAL_WIN32)
+// Built for the Windows host (platform/windows/): the real DirectDraw 7 and Direct3D 7 (ddraw.dll). The
+// interfaces, records, constants and GUIDs are MinGW-w64's <ddraw.h> and <d3d.h>; nothing is routed.
+#include <d3d.h>
+#include <ddraw.h>
+#else
+
 // ---------------------------------------------------------------------------------------------------------
 // GUIDs (used as tags: compared by value)
 // ---------------------------------------------------------------------------------------------------------
@@ -585,3 +592,5 @@ struct IDirect3DDevice7 : IUnknown {
 
 // Creates the DirectDraw object. `guid` null: the default display driver; `iid` must be IID_IDirectDraw7.
 HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* directDraw, REFIID iid, IUnknown* outer);
+
+#endif // CAVE_REAL_WIN32

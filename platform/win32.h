@@ -22,6 +22,33 @@
 // - Mouse messages carry client pixels in lParam: x in the low 16 bits, y in the high 16 bits.
 #pragma once
 
+#if defined(CAVE_REAL_WIN32)
+// Built for the Windows host (platform/windows/, CAVE_REAL_WIN32): the real <windows.h>. The system's calls
+// go to user32, gdi32 and kernel32 themselves, but for two that the host routes through its own functions:
+// - GetKeyState: Windows keeps the key state for the input it makes itself, not for the key messages the
+//   host posts for an input script; the host's GetKeyState adds those keys, held from the moment their
+//   key-down message is taken from the queue until their key-up is, as the system sees them on Linux.
+// - PeekMessageA: the real call, after which the host follows its posted keys and shows every taken
+//   message to its observer (cave-demo's --record).
+// As on the other targets, the system's view of its platform brings the fixed-width integer types along.
+#include <cstddef>
+#include <cstdint>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+SHORT windowsHostGetKeyState(int virtKey);
+BOOL windowsHostPeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeMessage);
+#define GetKeyState windowsHostGetKeyState
+#define PeekMessageA windowsHostPeekMessageA
+
+#else
+
 #include <cstddef>
 #include <cstdint>
 
@@ -345,3 +372,5 @@ BOOL DeleteObject(HGDIOBJ object);
 // user32: message box. A modal box in a window session; one line "caption: text" on stderr when
 // headless or with no backend. Returns IDOK.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+#endif // CAVE_REAL_WIN32

@@ -35,10 +35,11 @@ int setupFailure(const char* what, HRESULT result) {
     return 0;
 }
 
-// A DDSURFACEDESC2 cleared and given the size the system passes.
+// A DDSURFACEDESC2 cleared and given its size: the platform's own size of the record, 124 bytes in a 32-bit
+// build and 136 in a 64-bit one (64-bit DirectDraw refuses the 32-bit size).
 void clearSurfaceDesc(DDSURFACEDESC2& desc) {
     std::memset(static_cast<void*>(&desc), 0, sizeof(desc));
-    desc.dwSize = DDSURFACEDESC2_WINDOWS_SIZE;
+    desc.dwSize = sizeof(desc);
 }
 
 template <typename T> void releaseInterface(T*& object) {

@@ -40,7 +40,7 @@ bool loadTexture(IDirectDraw7* directDraw, IDirect3DDevice7* device, IDirectDraw
 
     DDSURFACEDESC2 desc;
     std::memset(static_cast<void*>(&desc), 0, sizeof(desc));
-    desc.dwSize = DDSURFACEDESC2_WINDOWS_SIZE;
+    desc.dwSize = sizeof(desc); // the platform's own size of the record: 124 bytes in 32 bits, 136 in 64
     desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_TEXTURESTAGE;
     desc.dwWidth = static_cast<DWORD>(info.bmWidth);
     desc.dwHeight = static_cast<DWORD>(info.bmHeight);

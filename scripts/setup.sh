@@ -12,6 +12,7 @@ PACKAGES=(
   clang-format python3
   clang libclang-rt-14-dev
   emscripten
+  g++-mingw-w64-x86-64-posix wine wine64
   dpkg-dev file lintian desktop-file-utils man-db
 )
 # node runs the WebAssembly build; Debian's nodejs only where no node is installed (it conflicts with

@@ -40,6 +40,10 @@ bash scripts/check_math_calls.sh build/release
 echo "== WebAssembly traces =="
 # The same traces natively and in the WebAssembly build under node.
 bash scripts/check_wasm_traces.sh build/release
+echo "== windows =="
+# The Windows build (MinGW-w64) under Wine: the portable suites, the tools' output byte for byte, the
+# whole system on Wine's DirectX (the same trace as Linux) and its pictures against our device's.
+bash scripts/check_windows.sh build/release
 # LeakSanitizer is on. What SDL, Mesa, its drivers and the X and display libraries keep until the
 # process exits is suppressed by library name (scripts/lsan.supp); sanitizer builds keep run-time loaded
 # libraries loaded until then, so that such reports name their library. Thread-local storage is not

@@ -3,14 +3,25 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
-
-#include <unistd.h>
 
 #include "framework/memstream.h"
 #include "framework/persist.h"
 #include "framework/tree.h"
+
+// A fresh directory under the system's temporary folder, named PREFIX and a random number, created atomically
+// so that test programs running side by side never share one; empty when none could be made.
+inline std::string makeTempDir(const char* prefix) {
+    std::random_device random;
+    for (int tries = 0; tries < 100; ++tries) {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / (prefix + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) return path.string();
+    }
+    return std::string();
+}
 
 // Each test starts with only the six framework classes registered, an empty tag
 // table and pool, and the debug log inside a fresh temporary directory.
@@ -19,16 +30,17 @@ class FrameworkTest : public ::testing::Test {
     void SetUp() override {
         VokShutdownFramework();
         VokRegisterFrameworkClasses();
-        char pattern[] = "/tmp/cave-fw-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = makeTempDir("cave-fw-");
+        ASSERT_FALSE(dir.empty());
         logPath = Path("VokDebug.txt");
         vokDebugLogName = logPath.c_str();
     }
     void TearDown() override {
         VokResetDebugLog();
         VokShutdownFramework();
-        EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+        std::error_code error;
+        std::filesystem::remove_all(dir, error);
+        EXPECT_FALSE(error) << error.message();
     }
     std::string Path(const char* name) const { return dir + "/" + name; }
     static std::string ReadFile(const std::string& path) {

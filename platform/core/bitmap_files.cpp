@@ -4,9 +4,14 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef _WIN32
+#include <cstdio>
+#include <filesystem>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include "platform/win32.h"
 #include "platform/core/platform_core.h"
@@ -365,33 +370,67 @@ bool platformDecodeBitmap(const uint8_t* data, size_t size, int* width, int* hei
     return true;
 }
 
-HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
-    if (!name || type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE)) return nullptr;
-    // Only plain files: opening a named pipe would wait for a writer, and a device may never end. Opened
-    // without waiting and checked on the open file, so that nothing can be swapped in between.
+namespace {
+
+// The bytes of a plain file, up to the largest file a bitmap can need whatever size the file claims,
+// read in pieces. False for a file that is missing, unreadable or not a plain file: opening a named pipe
+// would wait for a writer, and a device may never end.
+bool readPlainFile(const char* name, std::vector<uint8_t>& bytes) {
+#ifdef _WIN32
+    // No open without waiting here: the name must be a plain file (not a pipe or a device such as CON).
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error)) return false;
+    FILE* file = std::fopen(name, "rb");
+    if (file == nullptr) return false;
+#else
+    // Opened without waiting and checked on the open file, so that nothing can be swapped in between.
     int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return false;
     struct stat info;
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
-        return nullptr;
+        return false;
     }
-    // Read in pieces up to the largest file a bitmap can need, whatever size the file claims.
-    std::vector<uint8_t> bytes;
+#endif
+    bytes.clear();
+    bool ok = true;
     for (;;) {
         size_t have = bytes.size();
         size_t piece = std::min<size_t>(size_t(1) << 20, PLATFORM_MAX_BITMAP_FILE_BYTES - have);
         if (piece == 0) break;
         bytes.resize(have + piece);
+#ifdef _WIN32
+        size_t got = std::fread(bytes.data() + have, 1, piece, file);
+        bytes.resize(have + got);
+        if (got < piece) {
+            ok = !std::ferror(file);
+            break;
+        }
+#else
         ssize_t got = read(fd, bytes.data() + have, piece);
         if (got <= 0) {
             bytes.resize(have);
-            if (got < 0) bytes.clear();
+            ok = got == 0;
             break;
         }
         bytes.resize(have + size_t(got));
+#endif
     }
+#ifdef _WIN32
+    std::fclose(file);
+#else
     close(fd);
+#endif
+    if (!ok) bytes.clear();
+    return true;
+}
+
+} // namespace
+
+HANDLE LoadImageA(HINSTANCE, LPCSTR name, UINT type, int, int, UINT flags) {
+    if (!name || type != IMAGE_BITMAP || !(flags & LR_LOADFROMFILE)) return nullptr;
+    std::vector<uint8_t> bytes;
+    if (!readPlainFile(name, bytes)) return nullptr;
 
     int width = 0, height = 0;
     std::vector<uint32_t> pixels;

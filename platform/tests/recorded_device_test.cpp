@@ -34,7 +34,7 @@ HRESULT CALLBACK countAll(LPDDPIXELFORMAT, LPVOID) {
 DDSURFACEDESC2 describe(DWORD flags, DWORD caps, DWORD w, DWORD h) {
     DDSURFACEDESC2 d;
     std::memset(&d, 0, sizeof d);
-    d.dwSize = DDSURFACEDESC2_WINDOWS_SIZE; // what the system writes
+    d.dwSize = DDSURFACEDESC2_WINDOWS_SIZE; // the 32-bit size, accepted as well
     d.dwFlags = flags;
     d.ddsCaps.dwCaps = caps;
     d.dwWidth = w;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,13 @@
 class TempDir {
   public:
     explicit TempDir(bool enter = false) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cave-render-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+        // A random name, created atomically: test programs running side by side never share one.
+        std::random_device random;
+        for (int tries = 0; path_.empty() && tries < 100; ++tries) {
+            std::filesystem::path path =
+                std::filesystem::temp_directory_path() / ("cave-render-" + std::to_string(random()));
+            if (std::filesystem::create_directory(path)) path_ = path.string();
+        }
         if (enter && !path_.empty()) {
             previous_ = std::filesystem::current_path();
             std::filesystem::current_path(path_);

@@ -2,9 +2,19 @@
 #include <cstdio>
 #include <string>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "tools/xdump/xdump.h"
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The dump's bytes as they are, on every platform: no "\n" to "\r\n" translation on Windows.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     std::string out;
     std::string err;
     int status = XdumpMain(argc, argv, out, err);

@@ -3,12 +3,11 @@
 
 #include "cave_version.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "xfile/reader.h"
 #include "xfile/tokenizer.h"
@@ -152,8 +151,8 @@ namespace {
 
 // The file exists, is not a directory and can be opened for reading.
 bool CanOpen(const char* fileName, std::string& err) {
-    struct stat info;
-    if (stat(fileName, &info) == 0 && S_ISDIR(info.st_mode)) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(fileName, ignored)) {
         err += "cave-xdump: cannot open \"" + std::string(fileName) + "\": it is a directory\n";
         return false;
     }

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "framework/refobj.h"
@@ -20,22 +20,35 @@ struct ReleaseFrame {
 };
 using Root = std::unique_ptr<TVokFrame, ReleaseFrame>;
 
+// A fresh directory under the system's temporary folder, named PREFIX and a random number, created atomically
+// so that test programs running side by side never share one; empty when none could be made.
+inline std::string makeTempDir(const char* prefix) {
+    std::random_device random;
+    for (int tries = 0; tries < 100; ++tries) {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / (prefix + std::to_string(random()));
+        if (std::filesystem::create_directory(path)) return path.string();
+    }
+    return std::string();
+}
+
 // Each test starts with the ten classes registered and the debug log in a fresh directory.
 class XfileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         VokShutdownFramework();
         VokRegisterSceneClasses();
-        char pattern[] = "/tmp/cave-xfile-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = makeTempDir("cave-xfile-");
+        ASSERT_FALSE(dir.empty());
         logPath = dir + "/VokDebug.txt";
         vokDebugLogName = logPath.c_str();
     }
     void TearDown() override {
         VokResetDebugLog();
         VokShutdownFramework();
-        EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0);
+        std::error_code error;
+        std::filesystem::remove_all(dir, error);
+        EXPECT_FALSE(error) << error.message();
     }
     static std::string ReadFile(const std::string& path) {
         std::string content;

@@ -1,8 +1,8 @@
 # compare_assets.cmake -- runs cave-gen into a fresh directory and compares every file with assets/
-#   cmake -DGENERATOR=<cave-gen> -DOUTPUT=<dir> -DEXPECTED=<assets dir> -P compare_assets.cmake
+#   cmake [-DEMULATOR=<wine>] -DGENERATOR=<cave-gen> -DOUTPUT=<dir> -DEXPECTED=<assets dir> -P compare_assets.cmake
 file(REMOVE_RECURSE ${OUTPUT})
 file(MAKE_DIRECTORY ${OUTPUT})
-execute_process(COMMAND ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result)
+execute_process(COMMAND ${EMULATOR} ${GENERATOR} ${OUTPUT} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cave-gen failed: ${result}")
 endif()

@@ -1,9 +1,9 @@
 # gallery_program.cmake -- cave-gen --gallery writes the gallery's four files (and nothing else) into a
 # fresh directory, and fails on a directory that does not exist
-#   cmake -DGENERATOR=<cave-gen> -DOUTPUT=<dir> -P gallery_program.cmake
+#   cmake [-DEMULATOR=<wine>] -DGENERATOR=<cave-gen> -DOUTPUT=<dir> -P gallery_program.cmake
 file(REMOVE_RECURSE ${OUTPUT})
 file(MAKE_DIRECTORY ${OUTPUT})
-execute_process(COMMAND ${GENERATOR} --gallery ${OUTPUT} RESULT_VARIABLE result)
+execute_process(COMMAND ${EMULATOR} ${GENERATOR} --gallery ${OUTPUT} RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cave-gen --gallery failed: ${result}")
 endif()
@@ -12,7 +12,7 @@ list(SORT written)
 if(NOT written STREQUAL "bowl.x;gallery.json;steps.x;tube.x")
   message(FATAL_ERROR "cave-gen --gallery wrote: ${written}")
 endif()
-execute_process(COMMAND ${GENERATOR} --gallery ${OUTPUT}/missing RESULT_VARIABLE result ERROR_QUIET)
+execute_process(COMMAND ${EMULATOR} ${GENERATOR} --gallery ${OUTPUT}/missing RESULT_VARIABLE result ERROR_QUIET)
 if(result EQUAL 0)
   message(FATAL_ERROR "cave-gen --gallery succeeded on a missing directory")
 endif()

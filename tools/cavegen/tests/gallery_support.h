@@ -2,8 +2,8 @@
 #pragma once
 
 #include <filesystem>
+#include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -17,17 +17,24 @@
 namespace cavegen_test {
 
 // The cave-gen --gallery files, written once per test program into a directory of its own (ctest runs
-// the cases of one program side by side), removed when the program ends.
+// the cases of one program side by side; a random name, created atomically), removed when the program
+// ends.
 inline const std::string& galleryDirectory() {
     struct Directory {
-        std::string path = "gallery_files_" + std::to_string(getpid());
+        std::string path;
         Directory() {
-            std::filesystem::remove_all(path);
-            std::filesystem::create_directory(path);
+            std::random_device random;
+            for (int tries = 0; path.empty() && tries < 100; ++tries) {
+                std::string name = "gallery_files_" + std::to_string(random());
+                if (std::filesystem::create_directory(name)) path = name;
+            }
             std::string error;
             if (!cavegen::writeGallery(path, &error)) ADD_FAILURE() << "cannot write the gallery: " << error;
         }
-        ~Directory() { std::filesystem::remove_all(path); }
+        ~Directory() {
+            std::error_code ignored;
+            if (!path.empty()) std::filesystem::remove_all(path, ignored);
+        }
     };
     static const Directory directory;
     return directory.path;

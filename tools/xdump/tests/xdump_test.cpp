@@ -1,23 +1,39 @@
 // xdump_test.cpp -- cave-xdump run on small files: output bytes, escapes, numbers and exit status
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <string>
 
+namespace fs = std::filesystem;
+
 namespace {
+
+// The tool, named relative to the test's working directory and made absolute before a test moves away.
+const std::string XDUMP = fs::absolute(CAVE_XDUMP_EXE).string();
 
 class XdumpRun : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/cave-xdump-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        // A random name, created atomically: test programs running side by side never share one.
+        std::random_device random;
+        for (int tries = 0; dir.empty() && tries < 100; ++tries) {
+            fs::path path = fs::temp_directory_path() / ("cave-xdump-" + std::to_string(random()));
+            if (fs::create_directory(path)) dir = path.string();
+        }
+        ASSERT_FALSE(dir.empty());
     }
-    void TearDown() override { EXPECT_EQ(std::system(("rm -rf '" + dir + "'").c_str()), 0); }
+    void TearDown() override {
+        std::error_code error;
+        fs::remove_all(dir, error);
+        EXPECT_FALSE(error) << error.message();
+    }
 
     static std::string Slurp(const std::string& path) {
         std::string content;
@@ -37,12 +53,22 @@ class XdumpRun : public ::testing::Test {
             std::fwrite(bytes.data(), 1, bytes.size(), f);
             std::fclose(f);
         }
+        // The same line for the POSIX shell and for cmd.exe, which wants /d to change drives too.
+#ifdef _WIN32
+        const std::string cd = "cd /d ";
+#else
+        const std::string cd = "cd ";
+#endif
         std::string command =
-            "cd '" + dir + "' && '" CAVE_XDUMP_EXE "' " + arguments + " > out.txt 2> err.txt";
+            cd + "\"" + dir + "\" && \"" + XDUMP + "\" " + arguments + " > out.txt 2> err.txt";
         int status = std::system(command.c_str());
         out = Slurp(dir + "/out.txt");
         err = Slurp(dir + "/err.txt");
+#ifdef _WIN32
+        return status; // the program's exit code
+#else
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     }
 
     std::string dir;
