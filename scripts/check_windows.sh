@@ -122,7 +122,13 @@ echo "imports: $(tr '\n' ' ' <"$out/imports")"
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
 # A 24-bit screen: the back buffer takes the display's format.
-demo_exe() { xvfb-run -a -s "-screen 0 1024x768x24" wine "$win/app/cave-demo.exe" --data assets "$@"; }
+# Each run starts a Wine server of its own on its Xvfb: Wine's desktop process takes the display of the
+# program that starts it, and one started with no display (as the console programs above run) gives every
+# later program a desktop without OpenGL, where Direct3D offers no z-buffer.
+demo_exe() {
+  wine_stop
+  xvfb-run -a -s "-screen 0 1024x768x24" wine "$win/app/cave-demo.exe" --data assets "$@" </dev/null
+}
 native_demo() { SDL_VIDEODRIVER=offscreen "$native/app/cave-demo" --data assets --headless --renderer fixed "$@"; }
 
 see_through=tools/tracecheck/turns_drives_lift_drag_see_through.txt

@@ -51,10 +51,11 @@ echo "dist: dist/cave-demo_${version}_amd64.deb"
 
 # Reproducible archives: files in name order, one owner, the time of the project's last commit.
 stamp=$(git log -1 --format=%ct 2>/dev/null || echo 0)
+stamp_text=$(date -u -d "@$stamp" '+%Y-%m-%d %H:%M:%S UTC')
 archive() { # archive FORMAT OUTPUT FOLDER (in $stage)
   find "$stage/$3" -exec touch -h -d "@$stamp" {} +
   (cd "$stage" && find "$3" -print | LC_ALL=C sort >"$stage/.list" &&
-     cmake -E tar cf "$2" --format="$1" --mtime="@$stamp" --files-from="$stage/.list")
+     cmake -E tar cf "$2" --format="$1" --mtime="$stamp_text" --files-from="$stage/.list")
 }
 
 # The Windows programs, the demo's data beside them (cave-demo.exe reads its working folder, as started from
