@@ -1,4 +1,5 @@
-// gl_device_test.cpp -- read-back tests of the OpenGL device against the Direct3D 7 results the demo relies on.
+// gl_device_test.cpp -- read-back tests of the OpenGL device against the Direct3D 7 results the demo relies
+// on.
 #include <gtest/gtest.h>
 
 #include <cmath>
