@@ -38,7 +38,8 @@ for path in ./usr/bin/cave-demo ./usr/bin/cave-xdump ./usr/bin/cave-gen ./usr/bi
             ./usr/share/cave-demo/cave.x ./usr/share/cave-demo/check.bmp ./usr/share/cave-demo/map.bmp \
             ./usr/share/cave-demo/block.bmp ./usr/share/cave-demo/gallery/tube.x \
             ./usr/share/applications/cave-demo.desktop ./usr/share/icons/hicolor/scalable/apps/cave-demo.svg \
-            ./usr/share/man/man6/cave-demo.6.gz ./usr/share/doc/cave-demo/copyright; do
+            ./usr/share/man/man6/cave-demo.6.gz ./usr/share/man/man1/cave-xdump.1.gz \
+            ./usr/share/doc/cave-demo/copyright; do
   grep -qx "$path" "$scratch/contents" || fail "$deb does not hold $path"
 done
 dpkg-deb -f "$deb" Depends | grep -q 'libsdl2-2.0-0' || fail "the package's dependencies name no SDL2"
@@ -47,11 +48,14 @@ desktop-file-validate "$scratch/root/usr/share/applications/cave-demo.desktop" |
   fail "desktop-file-validate refuses the menu entry"
 grep -qx 'Exec=cave-demo --data /usr/share/cave-demo' "$scratch/root/usr/share/applications/cave-demo.desktop" ||
   fail "the menu entry does not start cave-demo on the installed data"
-if ! LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$scratch/root/usr/share/man/man6/cave-demo.6.gz" \
-       >"$scratch/man.txt" 2>"$scratch/man.err" || [ -s "$scratch/man.err" ]; then
-  cat "$scratch/man.err"
-  fail "man does not render the manual page without warnings"
-fi
+for page in man6/cave-demo.6 man1/cave-gen.1 man1/cave-xdump.1 man1/cave-tracecheck.1; do
+  if ! LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$scratch/root/usr/share/man/$page.gz" \
+         >"$scratch/man.txt" 2>"$scratch/man.err" || [ -s "$scratch/man.err" ]; then
+    cat "$scratch/man.err"
+    fail "man does not render $page without warnings"
+  fi
+done
+LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$scratch/root/usr/share/man/man6/cave-demo.6.gz" >"$scratch/man.txt" 2>/dev/null
 grep -q -- '--screenshot' "$scratch/man.txt" || fail "the manual page lists no options"
 
 # The packaged program on the packaged data against the build tree's program on the source data.
