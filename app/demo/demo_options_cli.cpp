@@ -1,5 +1,6 @@
 // demo_options_cli.cpp -- reads cave-demo's command line with CLI11
 #include "app/demo/demo_options.h"
+#include "app/demo/demo_run.h"
 
 #include "cave_version.h"
 
@@ -94,4 +95,29 @@ DemoParseResult parseDemoOptions(int argc, const char* const* argv, DemoOptions&
     }
     result.run = true;
     return result;
+}
+
+bool openDemoRunFromCommandLine(int argc, const char* const* argv, DemoRun& run, int& exitCode) {
+    DemoOptions options;
+    const DemoParseResult parsed = parseDemoOptions(argc, argv, options);
+    exitCode = parsed.exitCode;
+    if (!parsed.run) return false;
+
+    // Files named on the command line belong to the directory the user started in, not to --data.
+    std::error_code ec;
+    const std::string startDir = std::filesystem::current_path(ec).string();
+    if (ec) {
+        std::fprintf(stderr, "cave-demo: cannot read the working directory: %s\n", ec.message().c_str());
+        exitCode = 1;
+        return false;
+    }
+    resolveDemoPaths(options, startDir);
+
+    // Everything that can be wrong with the inputs is reported before the window opens.
+    std::string error;
+    if (!run.prepare(options, error, exitCode) || !run.open(error, exitCode)) {
+        std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
+        return false;
+    }
+    return true;
 }

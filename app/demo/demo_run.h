@@ -25,6 +25,14 @@
 #include "app/demo/input_script.h"
 #include "app/shell.h"
 
+class DemoRun;
+
+// What every host with a command line does first (demo_options_cli.cpp): reads argv (parseDemoOptions),
+// names the files against the directory the host was started in (resolveDemoPaths), and prepares and opens
+// `run` on the options. False when the host is to exit at once with `exitCode` (after --help or --version:
+// 0; a bad option, script or file: 1 or 2, the reason already on stderr).
+bool openDemoRunFromCommandLine(int argc, const char* const* argv, DemoRun& run, int& exitCode);
+
 class DemoRun {
   public:
     // `program` prefixes the run's messages on stderr ("cave-demo: ...").

@@ -2,8 +2,6 @@
 // real Win32 and DirectX 7 run by the shared demo run
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <string>
 
 #include "app/demo/demo_options.h"
 #include "app/demo/demo_run.h"
@@ -39,28 +37,10 @@ int main(int argc, char** argv) {
                      option);
         return 2;
     }
-    DemoOptions options;
-    DemoParseResult parsed = parseDemoOptions(argc, argv, options);
-    if (!parsed.run) return parsed.exitCode;
-
-    // Files named on the command line belong to the directory the user started in, not to --data.
-    std::error_code ec;
-    const std::string startDir = std::filesystem::current_path(ec).string();
-    if (ec) {
-        std::fprintf(stderr, "cave-demo: cannot read the working directory: %s\n", ec.message().c_str());
-        return 1;
-    }
-    resolveDemoPaths(options, startDir);
-
-    // Everything that can be wrong with the inputs is reported before the window opens.
     DemoRun run("cave-demo");
-    std::string error;
     int exitCode = 0;
-    if (!run.prepare(options, error, exitCode) || !run.open(error, exitCode)) {
-        std::fprintf(stderr, "cave-demo: %s\n", error.c_str());
-        return exitCode;
-    }
-    if (!options.screenshot.empty()) run.hostHooks.framePresented = captureBackBuffer;
+    if (!openDemoRunFromCommandLine(argc, argv, run, exitCode)) return exitCode;
+    if (!run.options().screenshot.empty()) run.hostHooks.framePresented = captureBackBuffer;
     run.attach();
     exitCode = run.finish(run.runWinMain(), windowsHostSaveScreenshot);
     windowsHostReset();
